@@ -1,0 +1,79 @@
+#pragma once
+
+#include "app/ProgramState.h"
+#include "service/HttpClient.h"
+#include "service/PageLoader.h"
+#include "service/PageText.h"
+#include "store/Connection.h"
+#include "store/Dataset.h"
+#include "ui/FrmkovaUi.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace kova {
+
+// The main window. It owns the database connection and its query objects, the hidden page
+// loaders with their page text, the HTTP client and every control. Handlers are plain
+// member functions named after the control and event; what they decide lives in the
+// subsystem folders.
+class Tfrmkova : public QWidget {
+    Q_OBJECT
+public:
+    // Opens kvdb.dat in the working folder; throws kova::Error when that fails.
+    explicit Tfrmkova(QWidget* parent = nullptr);
+    ~Tfrmkova() override;
+
+    ProgramState& state() { return m_state; }
+    FrmkovaUi ui;
+
+    Connection ADOConnection1;
+    Dataset ADOQuery1;
+    Dataset ADOQuery2;
+    Dataset ADOQuery3;
+    Dataset ADOQuery4;
+    Dataset qry1;
+    Dataset qry2;
+    Dataset qry3;
+
+    PageLoader wbwebb;
+    PageLoader WebBrowser1;
+    PageText mmo1{QStringLiteral("Memo1")};
+    std::unique_ptr<HttpClient> IdHTTP;
+
+    // Lifecycle (Uzjm.cpp).
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void btn10Click();
+    void wbwebbDocumentComplete();
+
+    // Layout and views (UzjmViews.cpp).
+    void FormResize();
+    void btn5Click();
+    void btn7Click();
+    void btn8Click();
+    void btn9Click();
+    void ImageClick(int index); // Image1 … Image8 as 1 … 8
+    void HidePreview();
+
+    bool shown() const { return m_shown; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void wireLayoutHandlers(); // UzjmViews.cpp
+    void applySkin();
+
+    ProgramState m_state;
+    bool m_shown = false;
+};
+
+// The program-wide reference to the main window (set before its construction starts).
+extern Tfrmkova* frmkova;
+
+} // namespace kova

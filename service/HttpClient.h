@@ -1,0 +1,81 @@
+#pragma once
+
+#include "store/Error.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+
+namespace kova {
+
+struct HttpReply {
+    long status = 0;
+    QByteArray contentType; // the Content-Type header value, as sent
+    QByteArray body;
+};
+
+// What went wrong with a GET. The message names the address without its query, so the
+// account values in a query never show in a message box.
+class HttpError : public Error {
+public:
+    enum class Kind {
+        Connect,   // refused, unreachable, name not resolved, connect time-out
+        Stall,     // no bytes for the stall time-out
+        Status,    // a reply that is not 2xx (also a redirect, which is not followed)
+        TooLarge,  // the body passed the size limit
+        Transfer,  // the connection broke during the reply
+        Cancelled, // cancel() was called
+    };
+    HttpError(Kind kind, long status, const QString& message) : Error(message), m_kind(kind), m_status(status)
+    {
+    }
+    Kind kind() const { return m_kind; }
+    long status() const { return m_status; }
+
+private:
+    Kind m_kind;
+    long m_status;
+};
+
+// The HTTP client (IdHTTP) on a libcurl easy handle: blocking GET into memory with the
+// fixed headers (Accept "text/html, */*", Content-Type "text/html", User-Agent
+// "Mozilla/3.0 (compatible; Indy Library)"), cookies kept in memory per host for the life
+// of the client, redirects not followed. A connection failure, a stall (no bytes for the
+// stall time-out), or a reply that is not 2xx throws kova::HttpError (a kova::Error).
+// One instance per thread; only cancel() and resetCancel() may be called from another.
+class HttpClient {
+public:
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    HttpReply get(const QString& url);
+
+    void setConnectTimeout(std::chrono::milliseconds t);
+    void setStallTimeout(std::chrono::milliseconds t);
+    // Upper bound for one body (pictures and pages); larger replies fail.
+    void setMaxBodyBytes(qint64 bytes);
+
+    // Thread-safe: makes the GET in progress (or the next one) end at once with
+    // HttpError::Kind::Cancelled, until resetCancel().
+    void cancel();
+    void resetCancel();
+
+    static void globalInit(); // curl_global_init once, before any thread starts
+
+    static constexpr std::chrono::milliseconds DefaultConnectTimeout{10'000};
+    static constexpr std::chrono::milliseconds DefaultStallTimeout{20'000};
+    static constexpr qint64 DefaultMaxBodyBytes = 64LL * 1024 * 1024;
+
+    // The address as shown in messages: scheme, host and path, without query or fragment.
+    static QString addressForMessage(const QString& url);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace kova

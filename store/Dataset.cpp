@@ -1,0 +1,689 @@
+#include "Dataset.h"
+
+#include "Connection.h"
+#include "Error.h"
+#include "Statement.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace kova {
+namespace {
+
+QByteArray quoteIdentifier(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return '"' + quoted.toUtf8() + '"';
+}
+
+QString unquoteIdentifier(const QString& token)
+{
+    if (token.size() >= 2) {
+        const QChar open = token.front();
+        const QChar close = token.back();
+        if ((open == u'"' && close == u'"') || (open == u'`' && close == u'`'))
+            return token.mid(1, token.size() - 2).replace(QString(2, open), QString(open));
+        if (open == u'[' && close == u']')
+            return token.mid(1, token.size() - 2);
+    }
+    return token;
+}
+
+struct SelectStar {
+    QString table;     // unquoted
+    QString rewritten; // the same select, also fetching the row id as its first column
+};
+
+// Recognises "select * from <table>" optionally followed by a where, order by or limit
+// clause; anything else (joins, aliases, grouping) is not a plain table select.
+std::optional<SelectStar> parseSelectStar(const QString& sql)
+{
+    static const QRegularExpression head(
+        QStringLiteral(R"(^\s*select\s+\*\s+from\s+("(?:[^"]|"")+"|`[^`]+`|\[[^\]]+\]|[A-Za-z_][A-Za-z0-9_$]*))"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tail(QStringLiteral(R"(^(\s*(;.*)?|\s+(where|order|limit)\b.*)$)"),
+                                         QRegularExpression::CaseInsensitiveOption |
+                                             QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = head.match(sql);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QString rest = sql.mid(m.capturedEnd());
+    const QRegularExpressionMatch t = tail.match(rest);
+    if (!t.hasMatch())
+        return std::nullopt;
+    const QString token = m.captured(1);
+    SelectStar result;
+    result.table = unquoteIdentifier(token);
+    result.rewritten = QStringLiteral("select ") + token + QStringLiteral(".rowid, * from ") + token + rest;
+    return result;
+}
+
+bool isNumber(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Bool:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isIntegral(const QVariant& v)
+{
+    return isNumber(v) && v.typeId() != QMetaType::Double && v.typeId() != QMetaType::Float;
+}
+
+int compareNumbers(const QVariant& a, const QVariant& b)
+{
+    if (isIntegral(a) && isIntegral(b))
+    {
+        const qint64 x = a.toLongLong();
+        const qint64 y = b.toLongLong();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    const double x = a.toDouble();
+    const double y = b.toDouble();
+    return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+bool sameValue(const QVariant& stored, const QVariant& wanted)
+{
+    if (stored.isNull() || wanted.isNull())
+        return stored.isNull() && wanted.isNull();
+    if (isNumber(stored) && isNumber(wanted))
+        return compareNumbers(stored, wanted) == 0;
+    return stored.toString() == wanted.toString();
+}
+
+int compareBytes(const QByteArray& a, const QByteArray& b)
+{
+    const int c = std::memcmp(a.constData(), b.constData(), static_cast<size_t>(std::min(a.size(), b.size())));
+    if (c != 0)
+        return c < 0 ? -1 : 1;
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+// The storage class order SQLite uses: null, numbers, text, blobs.
+int storageRank(const QVariant& v)
+{
+    if (v.isNull())
+        return 0;
+    if (isNumber(v))
+        return 1;
+    if (v.typeId() == QMetaType::QByteArray)
+        return 3;
+    return 2;
+}
+
+struct SortKey {
+    int column = 0;
+    bool descending = false;
+    bool numeric = false;
+};
+
+// One row's values prepared for comparing: text as UTF-8 bytes, converted once.
+struct SortEntry {
+    int index = 0;
+    std::vector<QByteArray> bytes;
+};
+
+} // namespace
+
+Dataset::Dataset(Connection& connection, QObject* parent) : QObject(parent), m_connection(connection) {}
+
+Dataset::~Dataset() = default;
+
+void Dataset::clear()
+{
+    close();
+    m_lines.clear();
+}
+
+void Dataset::add(const QString& line)
+{
+    close();
+    m_lines.append(line);
+}
+
+void Dataset::setSql(const QString& sql)
+{
+    clear();
+    add(sql);
+}
+
+QString Dataset::sql() const
+{
+    return m_lines.join(QLatin1Char('\n'));
+}
+
+void Dataset::open()
+{
+    close();
+    sqlite3* db = m_connection.handle();
+    const QString text = sql();
+    const std::optional<SelectStar> plain = parseSelectStar(text);
+
+    std::unique_ptr<Statement> statement;
+    bool withRowid = false;
+    if (plain) {
+        try {
+            statement = std::make_unique<Statement>(db, plain->rewritten.toUtf8());
+            withRowid = true;
+        } catch (const Error&) {
+            // No row id (a view, say): the plain statement below reports real errors.
+        }
+    }
+    if (!statement)
+        statement = std::make_unique<Statement>(db, text.toUtf8());
+    const int count = statement->columnCount();
+    if (count == 0)
+        throw Error(QStringLiteral("The statement returns no rows: ") + text);
+
+    const int first = withRowid ? 1 : 0;
+    QStringList columns;
+    std::vector<bool> numeric;
+    for (int i = first; i < count; ++i) {
+        columns.append(statement->columnName(i));
+        bool isNumeric = false;
+        if (withRowid) {
+            const char* collation = nullptr;
+            const QByteArray column = columns.back().toUtf8();
+            if (sqlite3_table_column_metadata(db, nullptr, plain->table.toUtf8().constData(), column.constData(),
+                                              nullptr, &collation, nullptr, nullptr, nullptr) == SQLITE_OK &&
+                collation)
+                isNumeric = sqlite3_stricmp(collation, "KOVANUM") == 0;
+        }
+        numeric.push_back(isNumeric);
+    }
+
+    std::vector<Row> rows;
+    qint64 order = 0;
+    while (statement->step()) {
+        Row row;
+        row.rowid = withRowid ? sqlite3_column_int64(statement->get(), 0) : -1;
+        row.order = order++;
+        row.values.reserve(static_cast<size_t>(count - first));
+        for (int i = first; i < count; ++i)
+            row.values.push_back(statement->value(i));
+        rows.push_back(std::move(row));
+    }
+
+    emit aboutToReset();
+    m_table = withRowid ? plain->table : QString();
+    m_columns = columns;
+    m_numericColumn = std::move(numeric);
+    m_rows = std::move(rows);
+    m_nextOrder = order;
+    m_index = m_rows.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_rows.empty();
+    m_sortSpec.clear();
+    m_state = EditState::Browse;
+    m_pending.clear();
+    m_changed.clear();
+    m_active = true;
+    emit reset();
+    emit currentChanged(recNo());
+}
+
+void Dataset::close()
+{
+    if (!m_active)
+        return;
+    emit aboutToReset();
+    m_active = false;
+    m_table.clear();
+    m_columns.clear();
+    m_numericColumn.clear();
+    m_rows.clear();
+    m_index = -1;
+    m_bof = m_eof = true;
+    m_sortSpec.clear();
+    m_state = EditState::Browse;
+    m_pending.clear();
+    m_changed.clear();
+    emit reset();
+    emit currentChanged(0);
+}
+
+void Dataset::execute()
+{
+    m_connection.execute(sql());
+}
+
+int Dataset::recordCount() const
+{
+    return m_active ? static_cast<int>(m_rows.size()) : 0;
+}
+
+int Dataset::recNo() const
+{
+    return m_active && m_index >= 0 ? m_index + 1 : 0;
+}
+
+void Dataset::setRecNo(int recNo)
+{
+    requireActive();
+    checkBrowseMode();
+    if (recNo < 1 || recNo > recordCount())
+        throw Error(QStringLiteral("Record number %1 is out of range (1 to %2)").arg(recNo).arg(recordCount()));
+    m_bof = m_eof = false;
+    moveTo(recNo - 1);
+}
+
+void Dataset::first()
+{
+    requireActive();
+    checkBrowseMode();
+    m_bof = true;
+    m_eof = m_rows.empty();
+    if (!m_rows.empty())
+        moveTo(0);
+}
+
+void Dataset::last()
+{
+    requireActive();
+    checkBrowseMode();
+    m_bof = m_eof = m_rows.empty();
+    if (!m_rows.empty())
+        moveTo(static_cast<int>(m_rows.size()) - 1);
+}
+
+void Dataset::next()
+{
+    requireActive();
+    checkBrowseMode();
+    if (m_index + 1 < static_cast<int>(m_rows.size())) {
+        m_bof = m_eof = false;
+        moveTo(m_index + 1);
+    } else {
+        m_eof = true;
+    }
+}
+
+void Dataset::prior()
+{
+    requireActive();
+    checkBrowseMode();
+    if (m_index > 0) {
+        m_bof = m_eof = false;
+        moveTo(m_index - 1);
+    } else {
+        m_bof = true;
+    }
+}
+
+bool Dataset::eof() const
+{
+    return !m_active || m_eof;
+}
+
+bool Dataset::bof() const
+{
+    return !m_active || m_bof;
+}
+
+QStringList Dataset::fieldNames() const
+{
+    return m_columns;
+}
+
+bool Dataset::hasField(const QString& name) const
+{
+    return columnIndex(name) >= 0;
+}
+
+QVariant Dataset::field(const QString& name) const
+{
+    if (!m_active)
+        return {};
+    const int column = requireColumn(name);
+    if (m_state != EditState::Browse)
+        return m_pending[static_cast<size_t>(column)];
+    if (m_index < 0)
+        return {};
+    return m_rows[static_cast<size_t>(m_index)].values[static_cast<size_t>(column)];
+}
+
+QString Dataset::fieldText(const QString& name) const
+{
+    const QVariant value = field(name);
+    return value.isNull() ? QString() : value.toString();
+}
+
+QVariant Dataset::fieldAt(int row, int column) const
+{
+    if (!m_active || row < 0 || row >= static_cast<int>(m_rows.size()) || column < 0 ||
+        column >= static_cast<int>(m_columns.size()))
+        return {};
+    return m_rows[static_cast<size_t>(row)].values[static_cast<size_t>(column)];
+}
+
+void Dataset::append()
+{
+    requireActive();
+    requireTable();
+    checkBrowseMode();
+    m_pending.assign(static_cast<size_t>(m_columns.size()), QVariant());
+    m_changed.assign(static_cast<size_t>(m_columns.size()), false);
+    m_state = EditState::Insert;
+}
+
+void Dataset::edit()
+{
+    requireActive();
+    requireTable();
+    if (m_state != EditState::Browse)
+        return;
+    if (m_index < 0)
+        throw Error(QStringLiteral("The dataset is empty: there is no row to edit"));
+    m_pending = m_rows[static_cast<size_t>(m_index)].values;
+    m_changed.assign(static_cast<size_t>(m_columns.size()), false);
+    m_state = EditState::Edit;
+}
+
+void Dataset::setField(const QString& name, const QVariant& value)
+{
+    requireActive();
+    if (m_state == EditState::Browse)
+        throw Error(QStringLiteral("The dataset is not in edit or append mode"));
+    const auto column = static_cast<size_t>(requireColumn(name));
+    m_pending[column] = value;
+    m_changed[column] = true;
+}
+
+void Dataset::post()
+{
+    if (!m_active || m_state == EditState::Browse)
+        return;
+    // A failed post drops the pending changes, so later moves do not fail on them again.
+    const EditState state = m_state;
+    const std::vector<QVariant> pending = std::move(m_pending);
+    const std::vector<bool> changed = std::move(m_changed);
+    m_state = EditState::Browse;
+    m_pending.clear();
+    m_changed.clear();
+
+    sqlite3* db = m_connection.handle();
+    std::vector<int> columns;
+    for (size_t i = 0; i < changed.size(); ++i) {
+        if (changed[i])
+            columns.push_back(static_cast<int>(i));
+    }
+
+    if (state == EditState::Insert) {
+        QByteArray text = "insert into " + quotedTable();
+        if (columns.empty()) {
+            text += " default values";
+        } else {
+            QByteArray names;
+            QByteArray marks;
+            for (int c : columns) {
+                if (!names.isEmpty()) {
+                    names += ',';
+                    marks += ',';
+                }
+                names += quoteIdentifier(m_columns.at(c));
+                marks += '?';
+            }
+            text += " (" + names + ") values (" + marks + ')';
+        }
+        qint64 rowid = 0;
+        {
+            Statement statement(db, text);
+            int index = 1;
+            for (int c : columns)
+                statement.bind(index++, pending[static_cast<size_t>(c)]);
+            statement.step();
+            rowid = sqlite3_last_insert_rowid(db);
+        }
+        Row row = readRow(rowid);
+        if (row.values.empty())
+            row.values = pending;
+        row.order = m_nextOrder++;
+        const int position = static_cast<int>(m_rows.size());
+        emit rowAboutToBeInserted(position);
+        m_rows.push_back(std::move(row));
+        emit rowInserted(position);
+        m_bof = m_eof = false;
+        moveTo(position);
+        return;
+    }
+
+    if (columns.empty() || m_index < 0)
+        return;
+    Row& current = m_rows[static_cast<size_t>(m_index)];
+    QByteArray text = "update " + quotedTable() + " set ";
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0)
+            text += ',';
+        text += quoteIdentifier(m_columns.at(columns[i])) + "=?";
+    }
+    text += " where rowid=?";
+    {
+        Statement statement(db, text);
+        int index = 1;
+        for (int c : columns)
+            statement.bind(index++, pending[static_cast<size_t>(c)]);
+        statement.bind(index, QVariant(current.rowid));
+        statement.step();
+        if (sqlite3_changes(db) == 0)
+            throw Error(QStringLiteral("The row to update no longer exists in table %1").arg(m_table));
+    }
+    Row fresh = readRow(current.rowid);
+    if (fresh.values.empty())
+        fresh.values = pending;
+    current.values = std::move(fresh.values);
+    emit rowChanged(m_index);
+}
+
+void Dataset::cancel()
+{
+    m_state = EditState::Browse;
+    m_pending.clear();
+    m_changed.clear();
+}
+
+bool Dataset::isEditing() const
+{
+    return m_state != EditState::Browse;
+}
+
+void Dataset::deleteRow()
+{
+    requireActive();
+    requireTable();
+    if (m_state == EditState::Insert) {
+        cancel();
+        return;
+    }
+    cancel();
+    if (m_index < 0)
+        throw Error(QStringLiteral("The dataset is empty: there is no row to delete"));
+    {
+        Statement statement(m_connection.handle(), "delete from " + quotedTable() + " where rowid=?");
+        statement.bind(1, QVariant(m_rows[static_cast<size_t>(m_index)].rowid));
+        statement.step();
+    }
+    const int position = m_index;
+    emit rowAboutToBeRemoved(position);
+    m_rows.erase(m_rows.begin() + position);
+    m_index = m_rows.empty() ? -1 : std::min(position, static_cast<int>(m_rows.size()) - 1);
+    m_bof = m_eof = m_rows.empty();
+    emit rowRemoved(position);
+    emit currentChanged(recNo());
+}
+
+bool Dataset::locate(const QString& field, const QVariant& value)
+{
+    requireActive();
+    checkBrowseMode();
+    const auto column = static_cast<size_t>(requireColumn(field));
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (sameValue(m_rows[i].values[column], value)) {
+            m_bof = m_eof = false;
+            moveTo(static_cast<int>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+void Dataset::sort(const QString& spec)
+{
+    requireActive();
+    checkBrowseMode();
+    std::vector<SortKey> keys;
+    const QStringList parts = spec.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        const QStringList words = part.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (words.isEmpty())
+            continue;
+        bool descending = false;
+        if (words.size() == 2 && words[1].compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0)
+            descending = true;
+        else if (words.size() != 1 && !(words.size() == 2 && words[1].compare(QLatin1String("ASC"), Qt::CaseInsensitive) == 0))
+            throw Error(QStringLiteral("Invalid sort order: ") + spec);
+        SortKey key;
+        key.column = requireColumn(unquoteIdentifier(words[0]));
+        key.descending = descending;
+        key.numeric = m_numericColumn[static_cast<size_t>(key.column)];
+        keys.push_back(key);
+    }
+
+    std::vector<SortEntry> entries(m_rows.size());
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        entries[i].index = static_cast<int>(i);
+        for (const SortKey& key : keys) {
+            const QVariant& v = m_rows[i].values[static_cast<size_t>(key.column)];
+            entries[i].bytes.push_back(storageRank(v) == 2 ? v.toString().toUtf8()
+                                                           : (storageRank(v) == 3 ? v.toByteArray() : QByteArray()));
+        }
+    }
+    // Sorting always starts from the statement's order, so equal keys keep that order.
+    std::sort(entries.begin(), entries.end(), [this](const SortEntry& a, const SortEntry& b) {
+        return m_rows[static_cast<size_t>(a.index)].order < m_rows[static_cast<size_t>(b.index)].order;
+    });
+    std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+        for (size_t k = 0; k < keys.size(); ++k) {
+            const QVariant& x = m_rows[static_cast<size_t>(a.index)].values[static_cast<size_t>(keys[k].column)];
+            const QVariant& y = m_rows[static_cast<size_t>(b.index)].values[static_cast<size_t>(keys[k].column)];
+            int c = storageRank(x) - storageRank(y);
+            if (c == 0) {
+                switch (storageRank(x)) {
+                case 1:
+                    c = compareNumbers(x, y);
+                    break;
+                case 2:
+                    c = keys[k].numeric ? compareNumericText(a.bytes[k].constData(), static_cast<int>(a.bytes[k].size()),
+                                                             b.bytes[k].constData(), static_cast<int>(b.bytes[k].size()))
+                                        : compareBytes(a.bytes[k], b.bytes[k]);
+                    break;
+                case 3:
+                    c = compareBytes(a.bytes[k], b.bytes[k]);
+                    break;
+                default:
+                    break;
+                }
+            }
+            if (c != 0)
+                return keys[k].descending ? c > 0 : c < 0;
+        }
+        return false;
+    });
+
+    const qint64 currentOrder = m_index >= 0 ? m_rows[static_cast<size_t>(m_index)].order : -1;
+    emit aboutToReset();
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    for (const SortEntry& e : entries)
+        sorted.push_back(std::move(m_rows[static_cast<size_t>(e.index)]));
+    m_rows = std::move(sorted);
+    m_sortSpec = spec.trimmed();
+    // The current record stays current at its new place.
+    m_index = -1;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_rows[i].order == currentOrder)
+            m_index = static_cast<int>(i);
+    }
+    emit reset();
+    emit currentChanged(recNo());
+}
+
+int Dataset::columnIndex(const QString& name) const
+{
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int Dataset::requireColumn(const QString& name) const
+{
+    const int index = columnIndex(name);
+    if (index < 0)
+        throw Error(QStringLiteral("Field '%1' not found").arg(name));
+    return index;
+}
+
+void Dataset::requireActive() const
+{
+    if (!m_active)
+        throw Error(QStringLiteral("The dataset is not open"));
+}
+
+void Dataset::requireTable() const
+{
+    if (m_table.isEmpty())
+        throw Error(QStringLiteral("The dataset cannot be changed: its statement is not \"select * from\" one table"));
+}
+
+Dataset::Row Dataset::readRow(qint64 rowid)
+{
+    Row row;
+    row.rowid = rowid;
+    Statement statement(m_connection.handle(), "select * from " + quotedTable() + " where rowid=?");
+    statement.bind(1, QVariant(rowid));
+    if (statement.step()) {
+        const int count = std::min(statement.columnCount(), static_cast<int>(m_columns.size()));
+        for (int i = 0; i < count; ++i)
+            row.values.push_back(statement.value(i));
+        row.values.resize(m_columns.size());
+    }
+    return row;
+}
+
+void Dataset::moveTo(int index)
+{
+    if (index == m_index)
+        return;
+    m_index = index;
+    emit currentChanged(recNo());
+}
+
+void Dataset::checkBrowseMode()
+{
+    if (m_state != EditState::Browse)
+        post();
+}
+
+QByteArray Dataset::quotedTable() const
+{
+    return quoteIdentifier(m_table);
+}
+
+} // namespace kova

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kova::gbk {
+
+// Code page 936 (GBK) through iconv. Characters GBK cannot hold become '?';
+// byte sequences that are not GBK decode to U+FFFD. Both never fail.
+QByteArray encode(const QString& text);
+QString decode(const QByteArray& bytes);
+
+// Decodes bytes in the named charset ("GBK", "GB2312", "UTF-8", ...); an unknown
+// charset falls back to GBK.
+QString decode(const QByteArray& bytes, const QByteArray& charset);
+
+} // namespace kova::gbk

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "Error.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <sqlite3.h>
+
+namespace kova {
+
+// One prepared statement, finalized when it goes out of scope. Internal to the store.
+class Statement {
+public:
+    Statement(sqlite3* db, const QByteArray& sql) : m_db(db)
+    {
+        if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
+            throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
+        if (!m_stmt) // only blanks or comments
+            throw Error(QStringLiteral("The statement is empty"));
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    sqlite3_stmt* get() const { return m_stmt; }
+    int columnCount() const { return sqlite3_column_count(m_stmt); }
+    QString columnName(int i) const { return QString::fromUtf8(sqlite3_column_name(m_stmt, i)); }
+
+    void bind(int index, const QVariant& value)
+    {
+        int rc = SQLITE_OK;
+        switch (value.typeId()) {
+        case QMetaType::UnknownType:
+            rc = sqlite3_bind_null(m_stmt, index);
+            break;
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            rc = sqlite3_bind_blob64(m_stmt, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
+                                     SQLITE_TRANSIENT);
+            break;
+        }
+        default:
+            if (value.isNull()) {
+                rc = sqlite3_bind_null(m_stmt, index);
+            } else {
+                const QByteArray text = value.toString().toUtf8();
+                rc = sqlite3_bind_text64(m_stmt, index, text.constData(), static_cast<sqlite3_uint64>(text.size()),
+                                         SQLITE_TRANSIENT, SQLITE_UTF8);
+            }
+            break;
+        }
+        if (rc != SQLITE_OK)
+            throw Error(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    }
+
+    // True when a row is ready; false when done. Throws on error.
+    bool step()
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        throw Error(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    }
+
+    QVariant value(int i) const
+    {
+        switch (sqlite3_column_type(m_stmt, i)) {
+        case SQLITE_INTEGER:
+            return QVariant(static_cast<qlonglong>(sqlite3_column_int64(m_stmt, i)));
+        case SQLITE_FLOAT:
+            return QVariant(sqlite3_column_double(m_stmt, i));
+        case SQLITE_TEXT: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
+            return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i)));
+        }
+        case SQLITE_BLOB: {
+            const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, i));
+            return QVariant(QByteArray(data, sqlite3_column_bytes(m_stmt, i)));
+        }
+        default:
+            return {};
+        }
+    }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+} // namespace kova

@@ -1,0 +1,287 @@
+// The main window's start: creation, show step and settings record, against a real
+// kvdb.dat in a temporary working folder.
+#include "app/KovaMain.h"
+#include "app/SettingsRecord.h"
+#include "app/Uzjm.h"
+#include "service/Requests.h"
+#include "store/Cipher.h"
+#include "store/Connection.h"
+#include "store/Dataset.h"
+#include "tests/support/TestSupport.h"
+#include "ui/DBGridEh.h"
+#include "ui/Messages.h"
+#include "ui/SkinFrame.h"
+#include "ui/StatusBar.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kova;
+
+namespace {
+
+class ShowStep : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The user's temporary directory, and so the picture cache, is the test's own.
+        qputenv("TMPDIR", db.tempDir().toUtf8());
+        // Nothing listens on port 9 here: every request fails fast and completes with
+        // the loader's error page.
+        setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://127.0.0.1:9"),
+                                  QStringLiteral("http://127.0.0.1:9"));
+        setMessageHook([this](const Message& m) {
+            if (!m.text.contains(QStringLiteral("kova.sui")))
+                messages.push_back(m);
+            return true;
+        });
+    }
+    void TearDown() override
+    {
+        window.reset();
+        setMessageHook({});
+        setRequestHostsForTesting({}, {}, {});
+        qunsetenv("TMPDIR");
+    }
+
+    Tfrmkova& start()
+    {
+        window = std::make_unique<Tfrmkova>();
+        window->show();
+        return *window;
+    }
+
+    void storeSettings(const QString& ver, const QString& u, const QString& p, const QString& a, const QString& b)
+    {
+        db.exec(QStringLiteral("insert into xxb (ver, u, p, a, b) values ('%1', '%2', '%3', '%4', '%5')")
+                    .arg(ver, u, p, a, b));
+    }
+
+    test::TempDatabase db;
+    test::WorkingFolder cwd{db.folder()};
+    std::vector<Message> messages;
+    std::unique_ptr<Tfrmkova> window;
+};
+
+QString enc(const QString& plain)
+{
+    return Encipher(plain, StoreKey);
+}
+
+TEST_F(ShowStep, KeepsWordPicturesAndFavoritesButEmptiesResults)
+{
+    db.exec(QStringLiteral("insert into cxnr (bh, cph, jg) values (1, 'a1', '58.50'), (2, 'a2', '9')"));
+    db.exec(QStringLiteral("insert into word (word, \"count\") values ('BB霜', 3)"));
+    db.exec(QStringLiteral("insert into tpb (word, tpid, bh) values ('BB霜', 'a1', '1')"));
+    db.exec(QStringLiteral("insert into scnr (ufid, cph) values ('7', 'a1')"));
+    Tfrmkova& w = start();
+
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+    EXPECT_EQ(db.count(QStringLiteral("word")), 1);
+    EXPECT_EQ(db.count(QStringLiteral("tpb")), 1);
+    EXPECT_EQ(db.count(QStringLiteral("scnr")), 1);
+    EXPECT_EQ(w.ADOQuery2.recordCount(), 0);
+    EXPECT_EQ(w.qry1.recordCount(), 1);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ShowStep, SetsStateViewsAndTexts)
+{
+    Tfrmkova& w = start();
+    const ProgramState& s = w.state();
+    EXPECT_EQ(s.ListMode, 1);
+    EXPECT_TRUE(s.AccountReplyExpected);
+    EXPECT_TRUE(s.TempDir.endsWith(QLatin1Char('/')));
+    EXPECT_TRUE(QFileInfo(s.TempDir + QStringLiteral("kvpic")).isDir());
+    EXPECT_TRUE(s.AppDir.endsWith(QLatin1Char('/')));
+    EXPECT_EQ(w.size(), QSize(1020, 700));
+    EXPECT_TRUE(w.ui.pan03->isVisible());
+    EXPECT_FALSE(w.ui.pan01->isVisible());
+    EXPECT_FALSE(w.ui.pan02->isVisible());
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("货比三家，比价帮助您更省钱、省事！"));
+    for (DBGridEh* grid : {w.ui.DBGridEh1, w.ui.DBGridEh2}) {
+        EXPECT_EQ(grid->fixedColor(), QColor(166, 202, 240));
+        EXPECT_EQ(grid->titleFontColor(), QColor(255, 0, 255));
+    }
+}
+
+TEST_F(ShowStep, EmptySettingsGetVersionOnlyAndBothFirstRunRequests)
+{
+    Tfrmkova& w = start();
+    ASSERT_EQ(db.count(QStringLiteral("xxb")), 1);
+    const QString ver = db.scalar(QStringLiteral("select ver from xxb"));
+    EXPECT_EQ(ver.size(), 8);
+    EXPECT_EQ(Trim(Decipher(ver, StoreKey)), QStringLiteral("10"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(u,'') || coalesce(p,'') || coalesce(a,'') || "
+                                       "coalesce(b,'') from xxb")),
+              QString());
+    EXPECT_EQ(w.state().VersionCode, QStringLiteral("10"));
+    EXPECT_TRUE(w.wbwebb.lastUrl().endsWith(QStringLiteral("/RandomUser.aspx")));
+    const auto aux = w.findChildren<QWidget*>(QStringLiteral("frmsc"));
+    ASSERT_EQ(aux.size(), 1);
+    EXPECT_EQ(w.ui.suiForm1->caption(), QStringLiteral(" Kova比价软件 V1.0 （Tavi版）"));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral(" Kova比价软件 V1.0 （Tavi版）"));
+}
+
+TEST_F(ShowStep, StoredAccountAndIdsAreDecipheredAndNothingIsRequested)
+{
+    storeSettings(enc(QStringLiteral("23")), enc(QStringLiteral("  k1234567 ")), enc(QStringLiteral("mivra")),
+                  enc(QStringLiteral("mm_1_2_3")), enc(QStringLiteral("1000123456")));
+    Tfrmkova& w = start();
+    EXPECT_EQ(w.state().UserId, QStringLiteral("k1234567"));
+    EXPECT_EQ(w.state().UserPassword, QStringLiteral("mivra"));
+    EXPECT_EQ(w.state().TaobaoPid, QStringLiteral("mm_1_2_3"));
+    EXPECT_EQ(w.state().JdUnionId, QStringLiteral("1000123456"));
+    EXPECT_TRUE(w.wbwebb.lastUrl().isEmpty());
+    EXPECT_TRUE(w.findChildren<QWidget*>(QStringLiteral("frmsc")).isEmpty());
+    EXPECT_EQ(w.ui.suiForm1->caption(), QStringLiteral(" Kova比价软件 V2.3 （Tavi版）"));
+}
+
+TEST_F(ShowStep, CaptionKeepsDesignTextForVersionNotTwoCharacters)
+{
+    storeSettings(enc(QStringLiteral("103")), QString(), QString(), QString(), QString());
+    Tfrmkova& w = start();
+    EXPECT_EQ(w.state().VersionCode, QStringLiteral("103"));
+    EXPECT_EQ(w.ui.suiForm1->caption(), QStringLiteral(" Kova比价软件"));
+    EXPECT_EQ(w.windowTitle(), QStringLiteral(" Kova比价软件"));
+}
+
+TEST_F(ShowStep, UserWithoutPasswordCountsAsNoAccount)
+{
+    storeSettings(enc(QStringLiteral("10")), enc(QStringLiteral("k1")), QString(), enc(QStringLiteral("mm_1")),
+                  enc(QStringLiteral("99")));
+    Tfrmkova& w = start();
+    EXPECT_TRUE(w.state().UserId.isEmpty());
+    EXPECT_TRUE(w.wbwebb.lastUrl().endsWith(QStringLiteral("/RandomUser.aspx")));
+    // The ids are complete: no version page.
+    EXPECT_TRUE(w.findChildren<QWidget*>(QStringLiteral("frmsc")).isEmpty());
+}
+
+TEST_F(ShowStep, DamagedAccountIsClearedReportedOnceAndRequestedAgain)
+{
+    storeSettings(enc(QStringLiteral("10")), QStringLiteral("ZZ-not-hex"), enc(QStringLiteral("mivra")),
+                  enc(QStringLiteral("mm_1")), enc(QStringLiteral("99")));
+    {
+        Tfrmkova& w = start();
+        EXPECT_TRUE(w.wbwebb.lastUrl().endsWith(QStringLiteral("/RandomUser.aspx")));
+        EXPECT_TRUE(w.state().UserId.isEmpty());
+        // The rest of the show step still ran.
+        EXPECT_EQ(w.state().TaobaoPid, QStringLiteral("mm_1"));
+    }
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, Message::Kind::Error);
+    EXPECT_EQ(messages[0].caption, ApplicationTitle);
+    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(u,'') || coalesce(p,'') from xxb")), QString());
+
+    // The next start finds the pair empty and says nothing more.
+    window.reset();
+    messages.clear();
+    start();
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ShowStep, IdsDecipheringToEmptyTextAreDamage)
+{
+    // A seed pair alone is the ciphertext of the empty text.
+    storeSettings(enc(QStringLiteral("10")), enc(QStringLiteral("k1")), enc(QStringLiteral("mivra")),
+                  QStringLiteral("3F"), enc(QStringLiteral("99")));
+    Tfrmkova& w = start();
+    EXPECT_EQ(w.state().UserId, QStringLiteral("k1"));
+    EXPECT_TRUE(w.state().TaobaoPid.isEmpty());
+    EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("frmsc")).size(), 1);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(a,'') || coalesce(b,'') from xxb")), QString());
+}
+
+TEST_F(ShowStep, DamagedVersionLeavesTenAndStartGoesOn)
+{
+    storeSettings(QStringLiteral("nonsense"), enc(QStringLiteral("k1")), enc(QStringLiteral("mivra")),
+                  enc(QStringLiteral("mm_1")), enc(QStringLiteral("99")));
+    Tfrmkova& w = start();
+    EXPECT_EQ(w.state().VersionCode, QStringLiteral("10"));
+    EXPECT_EQ(w.ui.suiForm1->caption(), QStringLiteral(" Kova比价软件 V1.0 （Tavi版）"));
+    EXPECT_EQ(w.state().UserId, QStringLiteral("k1"));
+}
+
+TEST_F(ShowStep, MissingTableEndsTheShowStepWithTheDatabaseMessage)
+{
+    db.exec(QStringLiteral("drop table xxb"));
+    Tfrmkova& w = start();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("xxb"))) << messages[0].text.toStdString();
+    EXPECT_TRUE(w.isVisible());
+    // Steps after the failure did not run.
+    EXPECT_EQ(w.ui.suiForm1->caption(), QStringLiteral(" Kova比价软件"));
+    EXPECT_TRUE(w.wbwebb.lastUrl().isEmpty());
+}
+
+TEST_F(ShowStep, CacheFolderThatCannotBeCreatedIsReported)
+{
+    // A file where the cache folder should be.
+    QFile blocker(db.tempDir() + QStringLiteral("kvpic"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Tfrmkova& w = start();
+    blocker.remove();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.wbwebb.lastUrl().isEmpty());
+}
+
+TEST_F(ShowStep, CloseButtonClosesLikeTheCloseBox)
+{
+    Tfrmkova& w = start();
+    w.ui.btn10->click();
+    EXPECT_FALSE(w.isVisible());
+}
+
+class ProgramEntry : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setMessageHook([this](const Message& m) {
+            messages.push_back(m);
+            return true;
+        });
+    }
+    void TearDown() override { setMessageHook({}); }
+    std::vector<Message> messages;
+};
+
+TEST_F(ProgramEntry, MissingDatabaseEndsWithStatusAndMessageAndCreatesNoFile)
+{
+    QTemporaryDir empty;
+    test::WorkingFolder cwd(empty.path());
+    EXPECT_EQ(KovaMain(false), 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, Message::Kind::Error);
+    EXPECT_FALSE(messages[0].text.isEmpty());
+    EXPECT_TRUE(QDir(empty.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+TEST_F(ProgramEntry, SettingsRecordWritesAPairOnlyWhileIncomplete)
+{
+    test::TempDatabase db;
+    Connection c(db.path());
+    c.open();
+    Dataset q(c);
+    SettingsRecord settings(q);
+    settings.openOrCreate();
+    auto written = settings.writePairIfMissing(QStringLiteral("u"), QStringLiteral("k7"), QStringLiteral("p"),
+                                               QStringLiteral("mivra"));
+    EXPECT_EQ(written.state, SettingsRecord::Pair::State::Ok);
+    EXPECT_EQ(written.first, QStringLiteral("k7"));
+    const QString stored = db.scalar(QStringLiteral("select u from xxb"));
+    auto again = settings.writePairIfMissing(QStringLiteral("u"), QStringLiteral("k8"), QStringLiteral("p"),
+                                             QStringLiteral("x"));
+    EXPECT_EQ(again.state, SettingsRecord::Pair::State::Missing);
+    EXPECT_EQ(db.scalar(QStringLiteral("select u from xxb")), stored);
+    EXPECT_EQ(db.count(QStringLiteral("xxb")), 1);
+}
+
+} // namespace
