@@ -4,31 +4,39 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace kova::standin {
 
 // Faults the server can be switched into, for fault tests and demos.
 enum class Fault {
     None,
-    DropMidBody,     // send half of the body, then close the connection
-    Stall,           // send the headers and part of the body, then stall without closing
-    ErrorStatus,     // answer 500 with a short HTML body
-    TruncatedJpeg,   // pictures: a JPEG cut in the middle, status 200
-    HtmlAsPicture,   // pictures: an HTML error page, status 200
-    InvalidGbk,      // pages: bytes that are not valid GBK inside the body
-    Utf8Declared,    // pages: UTF-8 body declared as charset=utf-8
-    HugePage,        // pages: about 10 MB of filler rows before the real page
+    DropMidBody,   // send half of the body, then close the connection
+    Stall,         // send the headers and part of the body, then stall without closing
+    ErrorStatus,   // answer 500 with a short HTML body
+    TruncatedJpeg, // pictures: a JPEG cut in the middle, status 200
+    HtmlAsPicture, // pictures: an HTML error page, status 200
+    InvalidGbk,    // pages: bytes that are not valid GBK inside the body
+    Utf8Declared,  // pages: UTF-8 body declared as charset=utf-8
+    HugePage,      // pages: about 10 MB of filler (an HTML comment) after the body start line
 };
 
 struct ServerOptions {
-    QString dataDir;           // holds the server's SQLite state file (created when missing)
+    QString dataDir; // holds the server's SQLite state file (created when missing)
     QString bindHost = QStringLiteral("127.0.0.1");
-    int servicePort = 0;       // 0: any free port
+    QString advertisedHost; // host name in the *Url() values and in page addresses; "" = bindHost
+    int servicePort = 0;    // 0: any free port
     int versionPort = 0;
-    int directoryPort = 0;     // shopping-site directory, store entry/product pages, pictures
-    QString pid = QStringLiteral("mm_12345678_0_0");  // served by the version page
+    int directoryPort = 0; // shopping-site directory, store entry/product pages, pictures
+    QString pid = QStringLiteral("mm_12345678_0_0"); // served by the version page
     QString unionId = QStringLiteral("1000123456");
+    bool dropPrices = false; // every favorite's current price is below its saved price
+    bool echoLog = false;    // also print each log line to stdout (the program does)
 };
+
+// "DropMidBody", "Stall", ... as in the enum, and "None"; case-insensitive.
+std::optional<Fault> faultFromName(const QString& name);
+QString faultName(Fault fault);
 
 // The stand-in for the comparison service, the version-page host and the stores' hosts.
 // Serves GBK pages in the shapes the client reads. Runs its listeners on threads of its
@@ -46,7 +54,7 @@ public:
     int servicePort() const;
     int versionPort() const;
     int directoryPort() const;
-    QString serviceUrl() const;   // "http://127.0.0.1:<port>"
+    QString serviceUrl() const; // "http://127.0.0.1:<port>"
     QString versionUrl() const;
     QString directoryUrl() const;
 

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace kova::standin {
+
+// One offer of a result page, in the values the page carries. Addresses are paths on
+// the directory host; the page puts the host in front.
+struct Offer {
+    int bh = 0;  // row number, from 1
+    QString cph; // product number: keyword id (8 digits) + row index (5 digits)
+    QString name;
+    QString popularity; // digits, or empty
+    QString price;      // as delivered: "58", "58.5", "58.50", "1299.00"
+    QString linkPath;   // "/item.htm?id=...&pid=mm_..." with plain "&"
+    QString merchant;
+    QString updated;   // the row's text cell: time the offer was last seen
+    QString promotion; // may be empty
+    bool brokenThumbnail = false;
+
+    QString thumbnailPath() const;
+    QString largePicturePath() const;
+};
+
+// The deterministic catalogue: every keyword always yields the same offers. Keywords
+// "test<N>" (N from 0 to 10000, no leading zero) yield exactly N rows;
+// "test<N>-brokenpic" the same N rows with the thumbnail of row N/2 + 1 missing.
+class Catalogue {
+public:
+    static int rowCount(const QString& word);
+    static QList<Offer> offers(const QString& word);
+    static std::optional<Offer> offer(const QString& word, int bh);
+
+    // The first eight digits of every product number of the keyword.
+    static QString keywordId(const QString& word);
+    // Splits a product number into keyword id and row number; nullopt for anything else.
+    static std::optional<std::pair<QString, int>> splitProductNumber(const QString& cph);
+
+    // Today's price of a saved favorite: moves by day and product, both ways, and is
+    // sometimes unchanged; `dropped` makes it lower than `saved` whatever the day.
+    static QString currentPrice(const QString& saved, const QString& cph, qint64 day, bool dropped);
+
+    static constexpr int maxRows = 10000;
+};
+
+// Deterministic 64-bit hash (FNV-1a) of the UTF-8 bytes of a text.
+quint64 stableHash(const QString& text);
+
+} // namespace kova::standin

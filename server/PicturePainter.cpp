@@ -1,0 +1,157 @@
+#include "server/PicturePainter.h"
+
+#include "server/Catalogue.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+
+#include <stdexcept>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace kova::standin {
+
+unsigned pictureColour(const QString& cph)
+{
+    const quint64 h = stableHash(cph);
+    const QColor colour = QColor::fromHsv(static_cast<int>(h % 360), 90 + static_cast<int>((h >> 16) % 120),
+                                          150 + static_cast<int>((h >> 32) % 90));
+    return colour.rgb();
+}
+
+PicturePainter::PicturePainter(QString cacheDir) : m_cacheDir(std::move(cacheDir))
+{
+    if (!m_cacheDir.isEmpty())
+        QDir().mkpath(m_cacheDir);
+}
+
+void PicturePainter::checkJpegSupport()
+{
+    if (!QImageWriter::supportedImageFormats().contains("jpeg"))
+        throw std::runtime_error(
+            "stand-in server: Qt has no JPEG writer (the qjpeg image format plugin is missing)");
+}
+
+QByteArray PicturePainter::thumbnail(const PictureSubject& subject)
+{
+    return picture(subject, thumbnailSize, subject.cph);
+}
+
+QByteArray PicturePainter::largePicture(const PictureSubject& subject)
+{
+    return picture(subject, largeSize, subject.cph + u"_b"_s);
+}
+
+QByteArray PicturePainter::cached(const QString& cph, bool large)
+{
+    std::lock_guard lock(m_cacheMutex);
+    return m_cache.value(large ? cph + u"_b"_s : cph);
+}
+
+QByteArray PicturePainter::picture(const PictureSubject& subject, int size, const QString& key)
+{
+    // A picture drawn without its product's name is not kept: the name may be known later.
+    const bool keep = !subject.name.isEmpty();
+    if (keep) {
+        std::lock_guard lock(m_cacheMutex);
+        const auto it = m_cache.constFind(key);
+        if (it != m_cache.constEnd())
+            return *it;
+    }
+    const QString file =
+        m_cacheDir.isEmpty() || !keep ? QString() : QDir(m_cacheDir).filePath(key + u".jpg"_s);
+    if (!file.isEmpty()) {
+        QFile f(file);
+        if (f.open(QIODevice::ReadOnly)) {
+            const QByteArray jpeg = f.readAll();
+            if (jpeg.startsWith("\xFF\xD8")) {
+                remember(key, jpeg);
+                return jpeg;
+            }
+        }
+    }
+    const QByteArray jpeg = draw(subject, size);
+    if (keep) {
+        remember(key, jpeg);
+        if (!file.isEmpty()) {
+            QSaveFile out(file);
+            if (out.open(QIODevice::WriteOnly)) {
+                out.write(jpeg);
+                out.commit();
+            }
+        }
+    }
+    return jpeg;
+}
+
+void PicturePainter::remember(const QString& key, const QByteArray& jpeg)
+{
+    std::lock_guard lock(m_cacheMutex);
+    if (m_cache.contains(key))
+        return;
+    m_cache.insert(key, jpeg);
+    m_order.append(key);
+    m_cachedBytes += jpeg.size();
+    while (m_cachedBytes > maxCachedBytes && !m_order.isEmpty()) {
+        const QString oldest = m_order.takeFirst();
+        m_cachedBytes -= m_cache.take(oldest).size();
+    }
+}
+
+QByteArray PicturePainter::draw(const PictureSubject& subject, int size)
+{
+    std::lock_guard lock(m_drawMutex);
+    const QColor background = QColor::fromRgb(pictureColour(subject.cph));
+    const QColor ink = background.lightness() > 140 ? QColor(Qt::black) : QColor(Qt::white);
+    QImage image(size, size, QImage::Format_RGB32);
+    image.fill(background);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        const int margin = size / 15;
+        const QRect frame(margin / 2, margin / 2, size - margin, size - margin);
+        painter.setPen(QPen(ink, std::max(1, size / 60)));
+        painter.drawRoundedRect(frame, margin, margin);
+
+        QFont font(u"WenQuanYi Zen Hei"_s);
+        font.setStyleHint(QFont::SansSerif);
+        font.setPixelSize(size / 10);
+        painter.setFont(font);
+        painter.setPen(ink);
+        const QRect textArea = frame.adjusted(margin / 2, margin / 2, -margin / 2, -size / 5);
+        const QString name = subject.name.isEmpty() ? u"商品"_s : subject.name;
+        QString shown = name;
+        // Shorten the name until it fits the area, so the number below stays readable.
+        const int flags = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWrapAnywhere;
+        QFontMetrics metrics(font);
+        while (shown.size() > 1 && metrics.boundingRect(textArea, flags, shown).height() > textArea.height())
+            shown = shown.left(shown.size() - 2) + u'…';
+        painter.drawText(textArea, flags, shown);
+
+        QFont small = font;
+        small.setPixelSize(std::max(9, size / 13));
+        painter.setFont(small);
+        QString footer = subject.cph;
+        if (size >= largeSize && !subject.merchant.isEmpty())
+            footer = subject.merchant + u"  ￥"_s + subject.price + u"\n"_s + subject.cph;
+        const QRect footerArea(frame.left(), frame.bottom() - size / 5, frame.width(), size / 5 - margin / 3);
+        painter.drawText(footerArea, Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWrapAnywhere, footer);
+    }
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "JPEG", 85))
+        throw std::runtime_error("stand-in server: cannot encode a JPEG picture");
+    return jpeg;
+}
+
+} // namespace kova::standin
