@@ -1,6 +1,6 @@
 #include "app/Uzjm.h"
 
-#include "app/SettingsRecord.h"
+#include "store/SettingsRecord.h"
 #include "favorites/Usc.h"
 #include "service/Requests.h"
 #include "store/Error.h"
@@ -20,7 +20,6 @@ Tfrmkova* frmkova = nullptr;
 
 namespace {
 
-const QString DesignCaption = QStringLiteral(" Kova比价软件");
 const QColor FixedCellColor(166, 202, 240);
 const QColor TitleFontColor(255, 0, 255);
 
@@ -65,6 +64,7 @@ Tfrmkova::Tfrmkova(QWidget* parent)
     ui.DBGridEh1->setDataset(&ADOQuery2);
     ui.DBGridEh2->setDataset(&ADOQuery3);
     wireLayoutHandlers();
+    wireSearchHandlers();
     connect(&wbwebb, &PageLoader::DocumentComplete, this, [this] { Guarded([this] { wbwebbDocumentComplete(); }); });
 
     Guarded([this] { FormCreate(); });
@@ -72,6 +72,9 @@ Tfrmkova::Tfrmkova(QWidget* parent)
 
 Tfrmkova::~Tfrmkova()
 {
+    for (auto& fetcher : m_fetchers)
+        fetcher->requestStop();
+    m_fetchers.clear();
     if (frmkova == this)
         frmkova = nullptr;
 }
@@ -207,12 +210,6 @@ void Tfrmkova::FormShow()
     }
     if (!damage.isEmpty())
         ShowError(damage);
-}
-
-void Tfrmkova::wbwebbDocumentComplete()
-{
-    PictureCache(m_state.TempDir).ensureFolder();
-    wbwebb.readDocumentInto(mmo1);
 }
 
 void Tfrmkova::FormClose()

@@ -5,12 +5,14 @@
 #include "service/PageLoader.h"
 #include "service/PageText.h"
 #include "store/Connection.h"
+#include "search/TGetMM.h"
 #include "store/Dataset.h"
 #include "ui/FrmkovaUi.h"
 
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 namespace kova {
 
@@ -58,6 +60,22 @@ public:
     void ImageClick(int index); // Image1 … Image8 as 1 … 8
     void HidePreview();
 
+    // Searching (UzjmSearch.cpp).
+    void labClick(int index); // the hot keyword labels lab01 … lab58, in row order
+    void suiButton4Click();
+    void suiButton1Click();
+    void btn1Click();
+    void StartThumbnailFetcher();
+    void get_cxnr();
+    void suiCheckBox1Click();
+    void suiCheckBoxMerchantClick(int box); // suiCheckBox2 … suiCheckBox8 as 2 … 8
+    void DBGridEh1TitleBtnClick(int col);
+    // Shows the progress panel in front with the bar and label (bar shown at most 100).
+    void showProgress(int bar, const QString& label);
+    // Fetchers still running (the newest last); stopped and joined with the window.
+    const std::vector<std::unique_ptr<TGetMM>>& fetchers() const { return m_fetchers; }
+    int getCxnrRuns() const { return m_getCxnrRuns; }
+
     bool shown() const { return m_shown; }
 
 protected:
@@ -67,10 +85,13 @@ protected:
 
 private:
     void wireLayoutHandlers(); // UzjmViews.cpp
+    void wireSearchHandlers(); // UzjmSearch.cpp
     void applySkin();
 
     ProgramState m_state;
     bool m_shown = false;
+    std::vector<std::unique_ptr<TGetMM>> m_fetchers;
+    int m_getCxnrRuns = 0;
 };
 
 // The program-wide reference to the main window (set before its construction starts).

@@ -1,4 +1,4 @@
-#include "app/SettingsRecord.h"
+#include "store/SettingsRecord.h"
 
 #include "store/Cipher.h"
 #include "store/Dataset.h"

@@ -1,7 +1,7 @@
 // The main window's start: creation, show step and settings record, against a real
 // kvdb.dat in a temporary working folder.
 #include "app/KovaMain.h"
-#include "app/SettingsRecord.h"
+#include "store/SettingsRecord.h"
 #include "app/Uzjm.h"
 #include "service/Requests.h"
 #include "store/Cipher.h"

@@ -1,0 +1,236 @@
+// The search commands, the reading of result pages, the thumbnail fetcher, the merchant
+// filter and the title sort of the main window.
+#include "app/Uzjm.h"
+
+#include "search/MerchantFilter.h"
+#include "search/ResultPageReader.h"
+#include "service/Requests.h"
+#include "store/PictureCache.h"
+#include "store/SettingsRecord.h"
+#include "ui/Messages.h"
+
+#include <QRandomGenerator>
+
+namespace kova {
+namespace {
+
+const QString SearchEndText = QStringLiteral("智能比价搜索结束 ");
+const QString NoNetworkText = QStringLiteral("可能当前网络没有连接，请检查连通后再次搜索。");
+const QString IdleSearchText = QStringLiteral("当前操作: 网购比价搜索");
+
+QString quotedLiteral(const QString& text)
+{
+    QString doubled = text;
+    doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+}
+
+int columnOfField(const DBGridEh& grid, const QString& field)
+{
+    for (int i = 0; i < grid.columnCountEh(); ++i) {
+        if (grid.column(i).field.compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+void Tfrmkova::wireSearchHandlers()
+{
+    for (size_t i = 0; i < ui.hotKeywords.size(); ++i) {
+        connect(ui.hotKeywords[i], &ClickLabel::clicked, this,
+                [this, i] { Guarded([this, i] { labClick(static_cast<int>(i)); }); });
+    }
+    connect(ui.suiButton4, &SkinButton::clicked, this, [this] { Guarded([this] { suiButton4Click(); }); });
+    connect(ui.suiButton1, &SkinButton::clicked, this, [this] { Guarded([this] { suiButton1Click(); }); });
+    // Enter in either keyword box searches, like its button.
+    connect(ui.edt_key, &QLineEdit::returnPressed, this, [this] { Guarded([this] { suiButton4Click(); }); });
+    connect(ui.Edt_word, &QLineEdit::returnPressed, this, [this] { Guarded([this] { suiButton1Click(); }); });
+    connect(ui.btn1, &QToolButton::clicked, this, [this] { Guarded([this] { btn1Click(); }); });
+
+    // A box raises its handler on every change of its state, also one made by the program.
+    connect(ui.suiCheckBox1, &QCheckBox::toggled, this, [this] { Guarded([this] { suiCheckBox1Click(); }); });
+    const auto boxes = ui.checkBoxes();
+    for (int box = 2; box <= 8; ++box) {
+        connect(boxes[static_cast<size_t>(box - 1)], &QCheckBox::toggled, this,
+                [this, box] { Guarded([this, box] { suiCheckBoxMerchantClick(box); }); });
+    }
+    connect(ui.DBGridEh1, &DBGridEh::TitleBtnClick, this,
+            [this](int col) { Guarded([this, col] { DBGridEh1TitleBtnClick(col); }); });
+}
+
+void Tfrmkova::labClick(int index)
+{
+    ui.edt_key->setText(ui.hotKeywords.at(static_cast<size_t>(index))->text().trimmed());
+    suiButton4Click();
+}
+
+void Tfrmkova::suiButton4Click()
+{
+    m_state.ListMode = 1;
+    ui.Edt_word->setText(ui.edt_key->text());
+    ui.pan01->setVisible(true);
+    ui.pan02->setVisible(false);
+    ui.pan03->setVisible(false);
+    suiButton1Click();
+}
+
+void Tfrmkova::showProgress(int bar, const QString& label)
+{
+    ui.suiProgressBar1->setValue(std::clamp(bar, 0, 100));
+    ui.lbl2->setText(label);
+    ui.suiImagePanel1->setVisible(true);
+    ui.suiImagePanel1->raise();
+    ui.suiImagePanel1->repaint();
+}
+
+void Tfrmkova::suiButton1Click()
+{
+    m_state.WordHasPictures = false;
+    m_state.SearchWord.clear();
+    ui.Edt_word->setText(ui.Edt_word->text().trimmed());
+    m_state.SearchWord = ui.Edt_word->text();
+    mmo1.clear();
+    m_state.AccountReplyExpected = false;
+    ui.btn1->setEnabled(false);
+    ui.btn2->setEnabled(true);
+    ui.btn3->setEnabled(true);
+    showProgress(0, SearchWaitText);
+
+    // "全部" first: its handler ticks the merchants, each change running the filter.
+    for (QCheckBox* box : ui.checkBoxes())
+        box->setChecked(true);
+
+    ADOQuery2.close();
+    ADOQuery2.setSql(QStringLiteral("select * from cxnr order by jg"));
+    ADOQuery2.open();
+    if (ADOQuery2.recordCount() > 0) {
+        qry1.setSql(QStringLiteral("delete from cxnr"));
+        qry1.execute();
+    }
+    qry1.close();
+    qry1.setSql(QStringLiteral("select * from tpb where word=") + quotedLiteral(m_state.SearchWord));
+    qry1.open();
+    if (qry1.recordCount() > 0)
+        m_state.WordHasPictures = true;
+
+    showProgress(static_cast<int>(QRandomGenerator::global()->bounded(5, 20)), SearchWaitText);
+    ADOQuery2.close();
+    ADOQuery2.open();
+
+    if (ui.Edt_word->text().trimmed().isEmpty()) {
+        // Nothing to search for: no request, and nothing would take the panel down.
+        ui.suiImagePanel1->setVisible(false);
+        ui.StatusBar1->setPanelText(0, IdleSearchText);
+        return;
+    }
+    wbwebb.Navigate(Requests().listAll(m_state.SearchWord, m_state.UserId, m_state.UserPassword));
+}
+
+void Tfrmkova::btn1Click()
+{
+    m_state.ListMode = 1;
+    const int rows = ADOQuery2.recordCount();
+    ui.StatusBar1->setPanelText(0, rows > 0 ? QStringLiteral("比价搜索结果有: %1 条记录").arg(rows) : IdleSearchText);
+    ui.pan01->setVisible(true);
+    ui.pan02->setVisible(false);
+    ui.pan03->setVisible(false);
+    ui.suiImagePanel1->setVisible(false);
+    ui.btn1->setEnabled(false);
+    ui.btn2->setEnabled(true);
+    ui.btn3->setEnabled(true);
+}
+
+void Tfrmkova::wbwebbDocumentComplete()
+{
+    PictureCache(m_state.TempDir).ensureFolder();
+    wbwebb.readDocumentInto(mmo1);
+    if (m_state.ListMode != 1)
+        return;
+
+    SettingsRecord settings(qry2);
+    ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings, *IdHTTP}, m_state,
+                            [this](int bar, const QString& label) { showProgress(bar, label); });
+    reader.read(mmo1);
+
+    ADOQuery2.first();
+    ui.suiProgressBar1->setValue(100);
+    ui.lbl2->setText(SearchEndText);
+    ui.suiImagePanel1->setVisible(false);
+    ui.StatusBar1->setPanelText(0, QStringLiteral("本次搜索结果有: %1 条记录").arg(ADOQuery2.recordCount()));
+
+    DBGridEh& grid = *ui.DBGridEh1;
+    for (const char* field : {"cpmc", "bz2"})
+        grid.setColumnFontColor(columnOfField(grid, QString::fromLatin1(field)), QColor(0, 0, 255));
+    grid.setColumnFontColor(columnOfField(grid, QStringLiteral("pjjb")), QColor(128, 0, 64));
+
+    if (ADOQuery2.recordCount() > ResultPageReader::ThumbnailsWhileReading) {
+        ADOQuery4.close();
+        ADOQuery4.setSql(QStringLiteral("select * from cxnr order by jg"));
+        ADOQuery4.open();
+        StartThumbnailFetcher();
+    }
+    if (!m_state.AccountReplyExpected && ADOQuery2.recordCount() == 0)
+        ShowInfo(NoNetworkText);
+}
+
+void Tfrmkova::StartThumbnailFetcher()
+{
+    std::erase_if(m_fetchers, [](const std::unique_ptr<TGetMM>& f) { return f->isFinished(); });
+    std::vector<TGetMM::Item> items;
+    items.reserve(static_cast<size_t>(ADOQuery4.recordCount()));
+    for (ADOQuery4.first(); !ADOQuery4.eof(); ADOQuery4.next())
+        items.push_back({ADOQuery4.fieldText(QStringLiteral("cph")), ADOQuery4.fieldText(QStringLiteral("xtp"))});
+    auto fetcher = std::make_unique<TGetMM>(std::move(items), m_state.TempDir);
+    connect(fetcher.get(), &TGetMM::pictureSaved, this, [this] { ui.DBGridEh1->viewport()->update(); });
+    fetcher->start();
+    m_fetchers.push_back(std::move(fetcher));
+}
+
+void Tfrmkova::get_cxnr()
+{
+    ++m_getCxnrRuns;
+    std::array<bool, 7> merchants{};
+    const auto boxes = ui.checkBoxes();
+    for (size_t i = 0; i < merchants.size(); ++i)
+        merchants[i] = boxes[i + 1]->isChecked();
+    const QString statement = MerchantFilterStatement(ui.suiCheckBox1->isChecked(), merchants);
+
+    ui.DBGridEh1->setUpdatesEnabled(false);
+    try {
+        ADOQuery2.close();
+        ADOQuery2.setSql(statement);
+        ADOQuery2.open();
+    } catch (...) {
+        ui.DBGridEh1->setUpdatesEnabled(true);
+        throw;
+    }
+    ui.DBGridEh1->setUpdatesEnabled(true);
+    ui.StatusBar1->setPanelText(0, QStringLiteral("本次筛选结果有: %1 条记录").arg(ADOQuery2.recordCount()));
+}
+
+void Tfrmkova::suiCheckBox1Click()
+{
+    if (ui.suiCheckBox1->isChecked()) {
+        const auto boxes = ui.checkBoxes();
+        for (size_t i = 1; i < boxes.size(); ++i)
+            boxes[i]->setChecked(true);
+    }
+    get_cxnr();
+}
+
+void Tfrmkova::suiCheckBoxMerchantClick(int box)
+{
+    if (!ui.checkBoxes().at(static_cast<size_t>(box - 1))->isChecked())
+        ui.suiCheckBox1->setChecked(false);
+    get_cxnr();
+}
+
+void Tfrmkova::DBGridEh1TitleBtnClick(int col)
+{
+    const QString field = ui.DBGridEh1->column(col).field;
+    ADOQuery2.sort(TitleSortText(field, ui.DBGridEh1->sortMarker(col)));
+}
+
+} // namespace kova

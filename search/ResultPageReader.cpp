@@ -1,0 +1,177 @@
+#include "search/ResultPageReader.h"
+
+#include "app/ProgramState.h"
+#include "links/AffiliateLinks.h"
+#include "results/OfferRating.h"
+#include "search/AccountReply.h"
+#include "service/HtmlToText.h"
+#include "service/PageText.h"
+#include "service/PictureDownload.h"
+#include "store/Dataset.h"
+#include "store/PictureCache.h"
+#include "store/SettingsRecord.h"
+
+#include <QDate>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <optional>
+
+namespace kova {
+namespace {
+
+const QString EmptyCell = QStringLiteral("<TD></TD>");
+const QString RowStart = QStringLiteral("<TR>");
+
+std::optional<qint64> wholeNumber(const QString& text)
+{
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+QString CellValue(const QString& line)
+{
+    const qsizetype end = line.indexOf(QStringLiteral("</TD>"));
+    if (end < 4)
+        return {};
+    return line.mid(4, end - 4);
+}
+
+qint64 DayNumber()
+{
+    return QDate(1899, 12, 30).daysTo(QDate::currentDate());
+}
+
+ResultPageReader::ResultPageReader(Objects objects, ProgramState& state, Progress progress)
+    : m_db(objects), m_state(state), m_progress(std::move(progress))
+{
+}
+
+ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
+{
+    Outcome outcome;
+    m_progress(20, SearchWaitText);
+
+    const int lines = page.count();
+    for (int i = 0; i < lines; ++i) {
+        const QString line = page.line(i);
+        if (ApplyAccountReplyRule(line, i, page.failedLoad(), m_state, m_db.settings))
+            outcome.accountStored = true;
+        if (line.contains(EmptyCell))
+            ++outcome.emptyCells;
+    }
+
+    countKeyword();
+
+    // Every result row carries one empty cell, so a page of one offer has one such line.
+    if (outcome.emptyCells < 1)
+        return outcome;
+    for (int i = 0; i < lines; ++i) {
+        if (page.line(i).contains(RowStart))
+            readRow(page, i, outcome);
+    }
+    return outcome;
+}
+
+void ResultPageReader::countKeyword()
+{
+    // An empty keyword (the account reply before any search) is not a search.
+    if (m_state.SearchWord.isEmpty())
+        return;
+    Dataset& words = m_db.words;
+    if (words.locate(QStringLiteral("word"), m_state.SearchWord)) {
+        words.edit();
+        words.setField(QStringLiteral("count"), words.field(QStringLiteral("count")).toLongLong() + 1);
+    } else {
+        words.append();
+        words.setField(QStringLiteral("word"), m_state.SearchWord);
+    }
+    words.post();
+}
+
+bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outcome)
+{
+    // A row cut short by the end of the page, or with a row number or popularity that is
+    // not a whole number, is left out; the reading goes on.
+    if (rowLine + RowLines >= page.count()) {
+        ++outcome.skipped;
+        return false;
+    }
+    auto cell = [&](int offset) { return CellValue(page.line(rowLine + offset)); };
+    const auto bh = wholeNumber(cell(1));
+    const QString rc = cell(6);
+    const auto count = rc.isEmpty() ? std::optional<qint64>(0) : wholeNumber(rc);
+    if (!bh || !count) {
+        ++outcome.skipped;
+        return false;
+    }
+    const QString cph = cell(2);
+    const QString cpmc = cell(3);
+    const QString xtp = cell(4);
+    const QString sjlx = cell(9);
+
+    Dataset& rows = m_db.results;
+    rows.append();
+    rows.setField(QStringLiteral("bh"), *bh);
+    rows.setField(QStringLiteral("bz1"), QStringLiteral("加载中…"));
+    rows.setField(QStringLiteral("bz2"), QStringLiteral("精准比价"));
+    rows.setField(QStringLiteral("cxrq"), DayNumber());
+    const std::pair<const char*, int> plainCells[] = {{"cph", 2}, {"cpmc", 3}, {"xtp", 4},
+                                                      {"dtp", 5}, {"rc", 6},   {"jg", 7}};
+    for (const auto& [column, offset] : plainCells) {
+        const QString value = cell(offset);
+        if (!value.isEmpty())
+            rows.setField(QString::fromLatin1(column), value);
+    }
+    const QString link = cell(8);
+    if (!link.isEmpty())
+        rows.setField(QStringLiteral("cplj"),
+                      RewriteAffiliateIds(HtmlToText(link), m_state.TaobaoPid, m_state.JdUnionId));
+    const std::pair<const char*, int> moreCells[] = {{"sjlx", 9}, {"cxsj", 10}, {"hdxx", 11}};
+    for (const auto& [column, offset] : moreCells) {
+        const QString value = cell(offset);
+        if (!value.isEmpty())
+            rows.setField(QString::fromLatin1(column), value);
+    }
+    if (!rc.isEmpty()) {
+        rows.setField(QStringLiteral("zpbz"), AuthenticityLabel(*count, sjlx, cpmc));
+        rows.setField(QStringLiteral("pjjb"), StarRating(*count, sjlx, cpmc));
+    }
+    const bool favorite = page.line(rowLine + 13).contains(QStringLiteral("Yes"));
+    rows.setField(QStringLiteral("check"), favorite ? QStringLiteral("已收藏") : QStringLiteral("点击收藏"));
+    rows.post();
+
+    ++outcome.stored;
+    const int bar = std::min(100, 20 + outcome.stored * 100 / outcome.emptyCells);
+    m_progress(bar, QStringLiteral("正在进行智能比价搜索： （") + sjlx + QStringLiteral("） ") + cpmc);
+
+    if (!m_state.WordHasPictures) {
+        if (outcome.stored <= ThumbnailsWhileReading) {
+            const QString target = PictureCache(m_state.TempDir).thumbnailPath(cph);
+            if (!target.isEmpty() && !QFileInfo::exists(target)) {
+                try {
+                    if (downloadPicture(m_db.http, xtp, target))
+                        ++outcome.downloaded;
+                } catch (const std::exception&) {
+                    // The row stays without a picture; the fetcher or a later search
+                    // tries again.
+                    ++outcome.downloadFailures;
+                }
+            }
+        }
+        Dataset& pictures = m_db.pictures;
+        pictures.append();
+        pictures.setField(QStringLiteral("word"), m_state.SearchWord);
+        pictures.setField(QStringLiteral("tpid"), cph);
+        pictures.setField(QStringLiteral("bh"), QString::number(*bh));
+        pictures.post();
+    }
+    return true;
+}
+
+} // namespace kova

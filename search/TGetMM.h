@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace kova {
+
+class HttpClient;
+
+// The thumbnail fetcher: a thread that downloads every thumbnail of a result list that is
+// not yet in the picture cache. It works on a snapshot of the (cph, xtp) pairs taken when
+// it starts and on an HTTP client of its own, so a new search that empties the result
+// table never disturbs it. A row whose picture cannot be fetched is skipped; the run goes
+// on to the end.
+class TGetMM : public QThread {
+    Q_OBJECT
+public:
+    struct Item {
+        QString cph;
+        QString xtp;
+    };
+
+    TGetMM(std::vector<Item> items, QString tempDir, QObject* parent = nullptr);
+    ~TGetMM() override; // stops and joins
+
+    // Asks the run to end; a download under way is cancelled.
+    void requestStop();
+
+    int downloadedCount() const { return m_downloaded; }
+    int failedCount() const { return m_failed; }
+
+signals:
+    // Emitted from the fetcher's thread after a file has been saved.
+    void pictureSaved(const QString& cph);
+
+protected:
+    void run() override;
+
+private:
+    std::vector<Item> m_items;
+    QString m_tempDir;
+    std::unique_ptr<HttpClient> m_http; // used on the fetcher's thread only
+    std::atomic_bool m_stop{false};
+    std::atomic_int m_downloaded{0};
+    std::atomic_int m_failed{0};
+};
+
+} // namespace kova
