@@ -25,6 +25,7 @@ function(kova_add_test name)
             ${CMAKE_SOURCE_DIR}/assets/kova.sui $<TARGET_FILE_DIR:${name}>/kova.sui)
     endif()
     gtest_discover_tests(${name}
+        TEST_PREFIX "${name}."
         DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KOVA_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()

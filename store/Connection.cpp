@@ -149,8 +149,8 @@ void Connection::open()
     const QByteArray file = QFile::encodeName(m_path);
     sqlite3* db = nullptr;
     // Read-write only: the program never creates its database.
-    const int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
     auto fail = [&](const QString& message) {
         sqlite3_close_v2(db);
         throw Error(message + QStringLiteral(" (") + m_path + QLatin1Char(')'));
@@ -205,7 +205,8 @@ void Connection::execute(const QString& sql)
 
 void Connection::registerCollations(sqlite3* db)
 {
-    if (sqlite3_create_collation_v2(db, "KOVANUM", SQLITE_UTF8, nullptr, kovaNumCollation, nullptr) != SQLITE_OK)
+    if (sqlite3_create_collation_v2(db, "KOVANUM", SQLITE_UTF8, nullptr, kovaNumCollation, nullptr) !=
+        SQLITE_OK)
         throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 

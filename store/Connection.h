@@ -25,7 +25,7 @@ public:
     const QString& path() const { return m_path; }
     void setPath(const QString& path) { m_path = path; }
 
-    sqlite3* handle() const; // throws Error when closed
+    sqlite3* handle() const;          // throws Error when closed
     void execute(const QString& sql); // statement without result rows; throws Error
 
     // Registers the program's collations on a raw handle (tools open their own).

@@ -44,7 +44,8 @@ struct SelectStar {
 std::optional<SelectStar> parseSelectStar(const QString& sql)
 {
     static const QRegularExpression head(
-        QStringLiteral(R"(^\s*select\s+\*\s+from\s+("(?:[^"]|"")+"|`[^`]+`|\[[^\]]+\]|[A-Za-z_][A-Za-z0-9_$]*))"),
+        QStringLiteral(
+            R"(^\s*select\s+\*\s+from\s+("(?:[^"]|"")+"|`[^`]+`|\[[^\]]+\]|[A-Za-z_][A-Za-z0-9_$]*))"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tail(QStringLiteral(R"(^(\s*(;.*)?|\s+(where|order|limit)\b.*)$)"),
                                          QRegularExpression::CaseInsensitiveOption |
@@ -87,8 +88,7 @@ bool isIntegral(const QVariant& v)
 
 int compareNumbers(const QVariant& a, const QVariant& b)
 {
-    if (isIntegral(a) && isIntegral(b))
-    {
+    if (isIntegral(a) && isIntegral(b)) {
         const qint64 x = a.toLongLong();
         const qint64 y = b.toLongLong();
         return x < y ? -1 : (x > y ? 1 : 0);
@@ -109,7 +109,8 @@ bool sameValue(const QVariant& stored, const QVariant& wanted)
 
 int compareBytes(const QByteArray& a, const QByteArray& b)
 {
-    const int c = std::memcmp(a.constData(), b.constData(), static_cast<size_t>(std::min(a.size(), b.size())));
+    const int c =
+        std::memcmp(a.constData(), b.constData(), static_cast<size_t>(std::min(a.size(), b.size())));
     if (c != 0)
         return c < 0 ? -1 : 1;
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
@@ -141,7 +142,10 @@ struct SortEntry {
 
 } // namespace
 
-Dataset::Dataset(Connection& connection, QObject* parent) : QObject(parent), m_connection(connection) {}
+Dataset::Dataset(Connection& connection, QObject* parent)
+    : QObject(parent), m_connection(connection), m_cache(std::make_unique<StatementCache>())
+{
+}
 
 Dataset::~Dataset() = default;
 
@@ -196,15 +200,18 @@ void Dataset::open()
     std::vector<bool> numeric;
     for (int i = first; i < count; ++i) {
         columns.append(statement->columnName(i));
+        // The column's own collation, through the table it comes from (also for selects
+        // of single columns).
         bool isNumeric = false;
-        if (withRowid) {
-            const char* collation = nullptr;
-            const QByteArray column = columns.back().toUtf8();
-            if (sqlite3_table_column_metadata(db, nullptr, plain->table.toUtf8().constData(), column.constData(),
-                                              nullptr, &collation, nullptr, nullptr, nullptr) == SQLITE_OK &&
-                collation)
-                isNumeric = sqlite3_stricmp(collation, "KOVANUM") == 0;
-        }
+        sqlite3_stmt* raw = statement->get();
+        const char* table = sqlite3_column_table_name(raw, i);
+        const char* origin = sqlite3_column_origin_name(raw, i);
+        const char* collation = nullptr;
+        if (table && origin &&
+            sqlite3_table_column_metadata(db, sqlite3_column_database_name(raw, i), table, origin, nullptr,
+                                          &collation, nullptr, nullptr, nullptr) == SQLITE_OK &&
+            collation)
+            isNumeric = sqlite3_stricmp(collation, "KOVANUM") == 0;
         numeric.push_back(isNumeric);
     }
 
@@ -223,6 +230,9 @@ void Dataset::open()
     emit aboutToReset();
     m_table = withRowid ? plain->table : QString();
     m_columns = columns;
+    m_quotedColumns.clear();
+    for (const QString& name : columns)
+        m_quotedColumns.push_back(quoteIdentifier(name));
     m_numericColumn = std::move(numeric);
     m_rows = std::move(rows);
     m_nextOrder = order;
@@ -254,6 +264,7 @@ void Dataset::close()
     m_state = EditState::Browse;
     m_pending.clear();
     m_changed.clear();
+    m_cache->clear();
     emit reset();
     emit currentChanged(0);
 }
@@ -278,7 +289,8 @@ void Dataset::setRecNo(int recNo)
     requireActive();
     checkBrowseMode();
     if (recNo < 1 || recNo > recordCount())
-        throw Error(QStringLiteral("Record number %1 is out of range (1 to %2)").arg(recNo).arg(recordCount()));
+        throw Error(
+            QStringLiteral("Record number %1 is out of range (1 to %2)").arg(recNo).arg(recordCount()));
     m_bof = m_eof = false;
     moveTo(recNo - 1);
 }
@@ -417,7 +429,6 @@ void Dataset::post()
     m_pending.clear();
     m_changed.clear();
 
-    sqlite3* db = m_connection.handle();
     std::vector<int> columns;
     for (size_t i = 0; i < changed.size(); ++i) {
         if (changed[i])
@@ -436,23 +447,14 @@ void Dataset::post()
                     names += ',';
                     marks += ',';
                 }
-                names += quoteIdentifier(m_columns.at(c));
+                names += m_quotedColumns[static_cast<size_t>(c)];
                 marks += '?';
             }
             text += " (" + names + ") values (" + marks + ')';
         }
-        qint64 rowid = 0;
-        {
-            Statement statement(db, text);
-            int index = 1;
-            for (int c : columns)
-                statement.bind(index++, pending[static_cast<size_t>(c)]);
-            statement.step();
-            rowid = sqlite3_last_insert_rowid(db);
-        }
-        Row row = readRow(rowid);
+        Row row = writeRow(text + " returning rowid, *", columns, pending, std::nullopt);
         if (row.values.empty())
-            row.values = pending;
+            throw Error(QStringLiteral("The new row of table %1 could not be read back").arg(m_table));
         row.order = m_nextOrder++;
         const int position = static_cast<int>(m_rows.size());
         emit rowAboutToBeInserted(position);
@@ -470,22 +472,12 @@ void Dataset::post()
     for (size_t i = 0; i < columns.size(); ++i) {
         if (i > 0)
             text += ',';
-        text += quoteIdentifier(m_columns.at(columns[i])) + "=?";
+        text += m_quotedColumns[static_cast<size_t>(columns[i])] + "=?";
     }
-    text += " where rowid=?";
-    {
-        Statement statement(db, text);
-        int index = 1;
-        for (int c : columns)
-            statement.bind(index++, pending[static_cast<size_t>(c)]);
-        statement.bind(index, QVariant(current.rowid));
-        statement.step();
-        if (sqlite3_changes(db) == 0)
-            throw Error(QStringLiteral("The row to update no longer exists in table %1").arg(m_table));
-    }
-    Row fresh = readRow(current.rowid);
+    text += " where rowid=? returning rowid, *";
+    Row fresh = writeRow(text, columns, pending, current.rowid);
     if (fresh.values.empty())
-        fresh.values = pending;
+        throw Error(QStringLiteral("The row to update no longer exists in table %1").arg(m_table));
     current.values = std::move(fresh.values);
     emit rowChanged(m_index);
 }
@@ -514,7 +506,8 @@ void Dataset::deleteRow()
     if (m_index < 0)
         throw Error(QStringLiteral("The dataset is empty: there is no row to delete"));
     {
-        Statement statement(m_connection.handle(), "delete from " + quotedTable() + " where rowid=?");
+        sqlite3* db = m_connection.handle();
+        Statement statement(db, m_cache->get(db, "delete from " + quotedTable() + " where rowid=?"));
         statement.bind(1, QVariant(m_rows[static_cast<size_t>(m_index)].rowid));
         statement.step();
     }
@@ -555,7 +548,8 @@ void Dataset::sort(const QString& spec)
         bool descending = false;
         if (words.size() == 2 && words[1].compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0)
             descending = true;
-        else if (words.size() != 1 && !(words.size() == 2 && words[1].compare(QLatin1String("ASC"), Qt::CaseInsensitive) == 0))
+        else if (words.size() != 1 &&
+                 !(words.size() == 2 && words[1].compare(QLatin1String("ASC"), Qt::CaseInsensitive) == 0))
             throw Error(QStringLiteral("Invalid sort order: ") + spec);
         SortKey key;
         key.column = requireColumn(unquoteIdentifier(words[0]));
@@ -569,8 +563,9 @@ void Dataset::sort(const QString& spec)
         entries[i].index = static_cast<int>(i);
         for (const SortKey& key : keys) {
             const QVariant& v = m_rows[i].values[static_cast<size_t>(key.column)];
-            entries[i].bytes.push_back(storageRank(v) == 2 ? v.toString().toUtf8()
-                                                           : (storageRank(v) == 3 ? v.toByteArray() : QByteArray()));
+            entries[i].bytes.push_back(storageRank(v) == 2
+                                           ? v.toString().toUtf8()
+                                           : (storageRank(v) == 3 ? v.toByteArray() : QByteArray()));
         }
     }
     // Sorting always starts from the statement's order, so equal keys keep that order.
@@ -579,8 +574,10 @@ void Dataset::sort(const QString& spec)
     });
     std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
         for (size_t k = 0; k < keys.size(); ++k) {
-            const QVariant& x = m_rows[static_cast<size_t>(a.index)].values[static_cast<size_t>(keys[k].column)];
-            const QVariant& y = m_rows[static_cast<size_t>(b.index)].values[static_cast<size_t>(keys[k].column)];
+            const QVariant& x =
+                m_rows[static_cast<size_t>(a.index)].values[static_cast<size_t>(keys[k].column)];
+            const QVariant& y =
+                m_rows[static_cast<size_t>(b.index)].values[static_cast<size_t>(keys[k].column)];
             int c = storageRank(x) - storageRank(y);
             if (c == 0) {
                 switch (storageRank(x)) {
@@ -588,9 +585,10 @@ void Dataset::sort(const QString& spec)
                     c = compareNumbers(x, y);
                     break;
                 case 2:
-                    c = keys[k].numeric ? compareNumericText(a.bytes[k].constData(), static_cast<int>(a.bytes[k].size()),
-                                                             b.bytes[k].constData(), static_cast<int>(b.bytes[k].size()))
-                                        : compareBytes(a.bytes[k], b.bytes[k]);
+                    c = keys[k].numeric
+                            ? compareNumericText(a.bytes[k].constData(), static_cast<int>(a.bytes[k].size()),
+                                                 b.bytes[k].constData(), static_cast<int>(b.bytes[k].size()))
+                            : compareBytes(a.bytes[k], b.bytes[k]);
                     break;
                 case 3:
                     c = compareBytes(a.bytes[k], b.bytes[k]);
@@ -649,20 +647,32 @@ void Dataset::requireActive() const
 void Dataset::requireTable() const
 {
     if (m_table.isEmpty())
-        throw Error(QStringLiteral("The dataset cannot be changed: its statement is not \"select * from\" one table"));
+        throw Error(QStringLiteral(
+            "The dataset cannot be changed: its statement is not \"select * from\" one table"));
 }
 
-Dataset::Row Dataset::readRow(qint64 rowid)
+// Runs an insert or update ending in "returning rowid, *": one statement, one commit, and
+// the row comes back as stored, column defaults included. No values: nothing was written.
+Dataset::Row Dataset::writeRow(const QByteArray& text, const std::vector<int>& columns,
+                               const std::vector<QVariant>& pending, std::optional<qint64> rowid)
 {
+    sqlite3* db = m_connection.handle();
+    Statement statement(db, m_cache->get(db, text));
+    int index = 1;
+    for (int c : columns)
+        statement.bind(index++, pending[static_cast<size_t>(c)]);
+    if (rowid)
+        statement.bind(index, QVariant(*rowid));
     Row row;
-    row.rowid = rowid;
-    Statement statement(m_connection.handle(), "select * from " + quotedTable() + " where rowid=?");
-    statement.bind(1, QVariant(rowid));
     if (statement.step()) {
-        const int count = std::min(statement.columnCount(), static_cast<int>(m_columns.size()));
+        row.rowid = sqlite3_column_int64(statement.get(), 0);
+        const int count = std::min(statement.columnCount() - 1, static_cast<int>(m_columns.size()));
         for (int i = 0; i < count; ++i)
-            row.values.push_back(statement.value(i));
-        row.values.resize(m_columns.size());
+            row.values.push_back(statement.value(i + 1));
+        row.values.resize(static_cast<size_t>(m_columns.size()));
+        // The change commits when the statement has run to its end.
+        while (statement.step()) {
+        }
     }
     return row;
 }

@@ -5,11 +5,14 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace kova {
 
 class Connection;
+class StatementCache;
 
 // A query object over a Connection, in the manner of the ADO query objects the program
 // is written against: the statement text is replaced by clear() + add(); a select is
@@ -35,7 +38,7 @@ public:
     void setSql(const QString& sql); // clear() + add(sql)
     QString sql() const;
 
-    void open();    // runs the select (again, when open), takes the snapshot, moves to the first row
+    void open(); // runs the select (again, when open), takes the snapshot, moves to the first row
     void close();
     bool isActive() const { return m_active; }
     void execute(); // runs the statement without result rows (delete, update)
@@ -48,16 +51,18 @@ public:
     void next();
     void prior();
     bool eof() const; // true after next() past the last row, or when empty
-    bool bof() const;
+    bool bof() const; // true after first() / open(), prior() before the first row, or when empty
 
     QStringList fieldNames() const;
-    bool hasField(const QString& name) const; // case-insensitive, like all field names
+    bool hasField(const QString& name) const;     // case-insensitive, like all field names
     QVariant field(const QString& name) const;    // current row; null when empty/closed
     QString fieldText(const QString& name) const; // null/absent → empty text
     QVariant fieldAt(int row, int column) const;  // 0-based row of the current order
 
     // Editing the current row (edit) or a new one (append); post() writes the changed
-    // fields at once and re-reads the row, so column defaults show.
+    // fields at once and re-reads the row, so column defaults show. Moving the cursor,
+    // locating, sorting or appending posts a pending edit first. A post that fails drops
+    // the pending changes and throws. deleteRow() during an append just cancels it.
     void append();
     void edit();
     void setField(const QString& name, const QVariant& value);
@@ -81,9 +86,9 @@ signals:
     void aboutToReset();
     void rowAboutToBeInserted(int row);
     void rowAboutToBeRemoved(int row);
-    void reset();               // opened, closed or re-sorted
-    void rowChanged(int row);   // 0-based row posted after edit
-    void rowInserted(int row);  // 0-based row posted after append
+    void reset();              // opened, closed or re-sorted
+    void rowChanged(int row);  // 0-based row posted after edit
+    void rowInserted(int row); // 0-based row posted after append
     void rowRemoved(int row);
     void currentChanged(int recNo);
 
@@ -98,7 +103,8 @@ private:
     int requireColumn(const QString& name) const;
     void requireActive() const;
     void requireTable() const;
-    Row readRow(qint64 rowid);
+    Row writeRow(const QByteArray& text, const std::vector<int>& columns,
+                 const std::vector<QVariant>& pending, std::optional<qint64> rowid);
     void moveTo(int index);
     void checkBrowseMode(); // posts a pending edit, as moving away from it does
     QByteArray quotedTable() const;
@@ -106,12 +112,13 @@ private:
     Connection& m_connection;
     QStringList m_lines;
     bool m_active = false;
-    QString m_table;                  // table of "select * from <table>", else empty
-    QStringList m_columns;            // as the select returns them (without the row id)
+    QString m_table;       // table of "select * from <table>", else empty
+    QStringList m_columns; // as the select returns them (without the row id)
+    std::vector<QByteArray> m_quotedColumns;
     std::vector<bool> m_numericColumn; // column carries the numeric collation
-    std::vector<Row> m_rows;          // current order
+    std::vector<Row> m_rows;           // current order
     qint64 m_nextOrder = 0;
-    int m_index = -1;                 // current row, 0-based; -1 when empty
+    int m_index = -1; // current row, 0-based; -1 when empty
     bool m_eof = true;
     bool m_bof = true;
     QString m_sortSpec;
@@ -120,6 +127,7 @@ private:
     EditState m_state = EditState::Browse;
     std::vector<QVariant> m_pending;
     std::vector<bool> m_changed;
+    std::unique_ptr<StatementCache> m_cache; // the row statements, prepared once per open
 };
 
 } // namespace kova

@@ -1,12 +1,11 @@
 #include "Gbk.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
-#include <algorithm>
 
 namespace kova::gbk {
 namespace {
-
 
 class Converter {
 public:

@@ -11,8 +11,9 @@ namespace kova {
 // A corrupt file gives a null image and an error text; a truncated file decodes with
 // warnings, as libjpeg does.
 struct JpegResult {
-    QImage image;   // null on failure
-    QString error;  // why, when image is null
+    QImage image;    // null on failure
+    QString error;   // why, when image is null
+    QString warning; // libjpeg's last warning (a truncated file, say), also with an image
 };
 
 // Decodes the whole picture. When `target` is given, libjpeg's DCT scaling picks the

@@ -29,7 +29,8 @@ void PictureCache::ensureFolder() const
     if (QFileInfo(path).isDir())
         return;
     if (!QDir().mkdir(path) && !QFileInfo(path).isDir())
-        throw Error(QStringLiteral("I/O error: cannot create the picture folder %1").arg(QDir::toNativeSeparators(path)));
+        throw Error(QStringLiteral("I/O error: cannot create the picture folder %1")
+                        .arg(QDir::toNativeSeparators(path)));
 }
 
 bool PictureCache::isSafeProductNumber(const QString& cph)

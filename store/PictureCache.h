@@ -24,7 +24,7 @@ public:
     static bool isSafeProductNumber(const QString& cph);
 
     // Full paths, or empty when the product number is not safe.
-    QString thumbnailPath(const QString& cph) const;  // cph + ".jpg"
+    QString thumbnailPath(const QString& cph) const;    // cph + ".jpg"
     QString largePicturePath(const QString& cph) const; // cph + "_dtp.jpg"
 
 private:

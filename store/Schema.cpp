@@ -70,7 +70,8 @@ void createDatabase(const QString& path)
                                  QStringLiteral(".XXXXXX"));
         temporary.setAutoRemove(false);
         if (!temporary.open())
-            throw Error(QStringLiteral("Cannot create the database %1: %2").arg(path, temporary.errorString()));
+            throw Error(
+                QStringLiteral("Cannot create the database %1: %2").arg(path, temporary.errorString()));
         temporaryPath = temporary.fileName();
         // Temporary files are private to their owner; the database is an ordinary file.
         temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |

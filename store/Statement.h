@@ -7,19 +7,33 @@
 #include <QVariant>
 #include <sqlite3.h>
 
+#include <unordered_map>
+
 namespace kova {
 
-// One prepared statement, finalized when it goes out of scope. Internal to the store.
+// One prepared statement, finalized when it goes out of scope, or a statement borrowed
+// from a StatementCache, reset for its next use when it goes out of scope. Internal to
+// the store.
 class Statement {
 public:
+    Statement(sqlite3* db, sqlite3_stmt* borrowed) : m_db(db), m_stmt(borrowed), m_borrowed(true) {}
     Statement(sqlite3* db, const QByteArray& sql) : m_db(db)
     {
-        if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &m_stmt, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &m_stmt, nullptr) !=
+            SQLITE_OK)
             throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
         if (!m_stmt) // only blanks or comments
             throw Error(QStringLiteral("The statement is empty"));
     }
-    ~Statement() { sqlite3_finalize(m_stmt); }
+    ~Statement()
+    {
+        if (m_borrowed) {
+            sqlite3_reset(m_stmt);
+            sqlite3_clear_bindings(m_stmt);
+        } else {
+            sqlite3_finalize(m_stmt);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -49,8 +63,8 @@ public:
             break;
         case QMetaType::QByteArray: {
             const QByteArray bytes = value.toByteArray();
-            rc = sqlite3_bind_blob64(m_stmt, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
-                                     SQLITE_TRANSIENT);
+            rc = sqlite3_bind_blob64(m_stmt, index, bytes.constData(),
+                                     static_cast<sqlite3_uint64>(bytes.size()), SQLITE_TRANSIENT);
             break;
         }
         default:
@@ -58,8 +72,9 @@ public:
                 rc = sqlite3_bind_null(m_stmt, index);
             } else {
                 const QByteArray text = value.toString().toUtf8();
-                rc = sqlite3_bind_text64(m_stmt, index, text.constData(), static_cast<sqlite3_uint64>(text.size()),
-                                         SQLITE_TRANSIENT, SQLITE_UTF8);
+                rc = sqlite3_bind_text64(m_stmt, index, text.constData(),
+                                         static_cast<sqlite3_uint64>(text.size()), SQLITE_TRANSIENT,
+                                         SQLITE_UTF8);
             }
             break;
         }
@@ -101,6 +116,53 @@ public:
 private:
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
+    bool m_borrowed = false;
+};
+
+// Prepared statements kept for reuse by one user (a Dataset), keyed by their text. A
+// statement is used by one Statement at a time, so the cache must not be shared between
+// threads.
+class StatementCache {
+public:
+    StatementCache() = default;
+    ~StatementCache() { clear(); }
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+
+    sqlite3_stmt* get(sqlite3* db, const QByteArray& sql)
+    {
+        // A reopened connection is a new handle; statements of the old one are dropped.
+        if (db != m_db) {
+            clear();
+            m_db = db;
+        }
+        const auto found = m_statements.find(sql);
+        if (found != m_statements.end())
+            return found->second;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v3(db, sql.constData(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                               &stmt, nullptr) != SQLITE_OK)
+            throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
+        if (!stmt)
+            throw Error(QStringLiteral("The statement is empty"));
+        m_statements.emplace(sql, stmt);
+        return stmt;
+    }
+
+    void clear()
+    {
+        for (auto& entry : m_statements)
+            sqlite3_finalize(entry.second);
+        m_statements.clear();
+        m_db = nullptr;
+    }
+
+private:
+    struct Hash {
+        size_t operator()(const QByteArray& bytes) const { return qHash(bytes); }
+    };
+    sqlite3* m_db = nullptr;
+    std::unordered_map<QByteArray, sqlite3_stmt*, Hash> m_statements;
 };
 
 } // namespace kova

@@ -40,3 +40,11 @@ private:
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 } // namespace kova::test
+
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}

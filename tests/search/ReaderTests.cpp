@@ -1,0 +1,298 @@
+// The result page reader over page texts made by hand and fetched from the stand-in
+// server, against a real database.
+#include "app/ProgramState.h"
+#include "search/AccountReply.h"
+#include "search/ResultPageReader.h"
+#include "server/StandInServer.h"
+#include "service/HttpClient.h"
+#include "service/PageLoader.h"
+#include "service/PageText.h"
+#include "service/Requests.h"
+#include "store/Cipher.h"
+#include "store/Connection.h"
+#include "store/Dataset.h"
+#include "store/SettingsRecord.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace kova;
+using namespace kova::test;
+
+namespace {
+
+class Reader : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        connection.open();
+        words.setSql(QStringLiteral("select * from word"));
+        words.open();
+        rows.setSql(QStringLiteral("select * from cxnr order by jg"));
+        rows.open();
+        pictures.setSql(QStringLiteral("select * from tpb where word='kw'"));
+        pictures.open();
+        settings.openOrCreate();
+        state.ListMode = 1;
+        state.SearchWord = QStringLiteral("kw");
+        state.TempDir = db.tempDir();
+        QDir(db.tempDir()).mkdir(QStringLiteral("kvpic"));
+    }
+
+    ResultPageReader::Outcome read(const QStringList& lines, bool failed = false)
+    {
+        PageText page(lines.join(QLatin1Char('\n')));
+        page.setFailedLoad(failed);
+        ResultPageReader reader({words, rows, pictures, settings, http}, state,
+                                [this](int bar, const QString&) { bars.push_back(bar); });
+        return reader.read(page);
+    }
+
+    // One result row in the page's shape.
+    static QStringList row(const QString& bh, const QString& cph, const QString& rc, const QString& merchant,
+                           const QString& favorite = QStringLiteral("No"),
+                           const QString& link = QStringLiteral("http://s/i.htm?id=1&amp;pid=mm_1_2_3&amp;x=2"))
+    {
+        return {QStringLiteral("<TR>"),
+                QStringLiteral("<TD>%1</TD>").arg(bh),
+                QStringLiteral("<TD>%1</TD>").arg(cph),
+                QStringLiteral("<TD>正品 连衣裙</TD>"),
+                QStringLiteral("<TD>http://127.0.0.1:9/pic/%1.jpg</TD>").arg(cph),
+                QStringLiteral("<TD>http://127.0.0.1:9/pic/%1_b.jpg</TD>").arg(cph),
+                QStringLiteral("<TD>%1</TD>").arg(rc),
+                QStringLiteral("<TD>58.50</TD>"),
+                QStringLiteral("<TD>%1</TD>").arg(link),
+                QStringLiteral("<TD>%1</TD>").arg(merchant),
+                QStringLiteral("<TD>2026-12-01 10:00</TD>"),
+                QStringLiteral("<TD></TD>"),
+                QStringLiteral("<TD></TD>"),
+                QStringLiteral("<TD>%1</TD></TR>").arg(favorite)};
+    }
+    static QStringList page(const QList<QStringList>& rows)
+    {
+        QStringList lines{QStringLiteral("<HTML><HEAD></HEAD>"), QStringLiteral("<BODY>"),
+                          QStringLiteral("<TABLE><TBODY>")};
+        for (const QStringList& r : rows)
+            lines += r;
+        lines << QStringLiteral("</TBODY></TABLE></BODY></HTML>");
+        return lines;
+    }
+
+    TempDatabase db;
+    Connection connection{db.path()};
+    Dataset words{connection};
+    Dataset rows{connection};
+    Dataset pictures{connection};
+    Dataset settingsQuery{connection};
+    SettingsRecord settings{settingsQuery};
+    HttpClient http;
+    ProgramState state;
+    std::vector<int> bars;
+};
+
+TEST_F(Reader, CellValueIsTheTextBetweenTheTags)
+{
+    EXPECT_EQ(CellValue(QStringLiteral("<TD>58.50</TD>")), QStringLiteral("58.50"));
+    EXPECT_EQ(CellValue(QStringLiteral("<TD></TD>")), QString());
+    EXPECT_EQ(CellValue(QStringLiteral("<TD>a</TD></TR>")), QStringLiteral("a"));
+    EXPECT_EQ(CellValue(QStringLiteral("<TD>no end tag")), QString());
+    EXPECT_EQ(CellValue(QStringLiteral("</TD>")), QString());
+    // A start tag with attributes is not the expected shape: the value keeps its rest.
+    EXPECT_EQ(CellValue(QStringLiteral("<TD class=x>v</TD>")), QStringLiteral("class=x>v"));
+}
+
+TEST_F(Reader, StoresEveryColumnOfARow)
+{
+    state.TaobaoPid = QStringLiteral("mm_9_9_9");
+    state.JdUnionId = QStringLiteral("42");
+    const auto outcome = read(page({row(QStringLiteral("7"), QStringLiteral("p7"), QStringLiteral("150"),
+                                        QStringLiteral("淘宝网"), QStringLiteral("Yes"))}));
+    EXPECT_EQ(outcome.stored, 1);
+    EXPECT_EQ(outcome.emptyCells, 2);
+    ASSERT_EQ(db.count(QStringLiteral("cxnr")), 1);
+    const QString cols = db.scalar(QStringLiteral(
+        "select bh || '|' || bz1 || '|' || bz2 || '|' || cph || '|' || cpmc || '|' || rc || '|' || jg || '|' || "
+        "cplj || '|' || sjlx || '|' || cxsj || '|' || zpbz || '|' || pjjb || '|' || \"check\" || '|' || "
+        "coalesce(hdxx, 'null') from cxnr"));
+    EXPECT_EQ(cols, QStringLiteral("7|加载中…|精准比价|p7|正品 连衣裙|150|58.50|"
+                                   "http://s/i.htm?id=1&pid=mm_9_9_9&x=2|淘宝网|2026-12-01 10:00||★★★★★|已收藏|null"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select cxrq from cxnr")).toLongLong(), DayNumber());
+    EXPECT_EQ(db.scalar(QStringLiteral("select tpid || '|' || bh || '|' || word from tpb")),
+              QStringLiteral("p7|7|kw"));
+    // The bar: 20 at the start, then 20 + 1 × 100 / 2.
+    ASSERT_GE(bars.size(), 2u);
+    EXPECT_EQ(bars.front(), 20);
+    EXPECT_EQ(bars.back(), 70);
+}
+
+TEST_F(Reader, EmptyPopularityIsStoredWithoutRatings)
+{
+    read(page({row(QStringLiteral("1"), QStringLiteral("p1"), QString(), QStringLiteral("京东商城"))}));
+    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(zpbz,'null') || coalesce(pjjb,'null') || coalesce(rc,'null') "
+                                       "from cxnr")),
+              QStringLiteral("nullnullnull"));
+}
+
+TEST_F(Reader, MalformedRowsAreSkippedAndTheReadingGoesOn)
+{
+    QStringList lines = page({row(QStringLiteral("x1"), QStringLiteral("a"), QStringLiteral("5"), QStringLiteral("当当网")),
+                              row(QStringLiteral("2"), QStringLiteral("b"), QStringLiteral("many"), QStringLiteral("当当网")),
+                              row(QStringLiteral("3"), QStringLiteral("c"), QStringLiteral("5"), QStringLiteral("当当网"))});
+    // A last row cut short by the end of the page.
+    lines += row(QStringLiteral("4"), QStringLiteral("d"), QStringLiteral("5"), QStringLiteral("当当网")).mid(0, 9);
+    const auto outcome = read(lines);
+    EXPECT_EQ(outcome.stored, 1);
+    EXPECT_EQ(outcome.skipped, 3);
+    EXPECT_EQ(db.scalar(QStringLiteral("select group_concat(cph) from cxnr")), QStringLiteral("c"));
+    // Bars above 100 are shown as 100.
+    for (int bar : bars)
+        EXPECT_LE(bar, 100);
+}
+
+TEST_F(Reader, PageWithoutRowsStoresNothing)
+{
+    const auto outcome = read({QStringLiteral("<HTML>"), QStringLiteral("<BODY>"), QStringLiteral("<TD></TD>")});
+    EXPECT_EQ(outcome.stored, 0);
+    EXPECT_EQ(outcome.emptyCells, 1);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+    // The keyword still counts as searched.
+    EXPECT_EQ(db.count(QStringLiteral("word")), 1);
+}
+
+TEST_F(Reader, KeywordStatisticsFindTheKeywordExactly)
+{
+    db.exec(QStringLiteral("insert into word (word) values ('KW'), ('kw2')"));
+    words.close();
+    words.open();
+    read({});
+    read({});
+    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(\"count\", 'null') from word where word='kw'")),
+              QStringLiteral("1"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(\"count\", 'null') from word where word='KW'")),
+              QStringLiteral("null"));
+    state.SearchWord.clear();
+    read({});
+    EXPECT_EQ(db.count(QStringLiteral("word")), 3);
+}
+
+TEST_F(Reader, PicturesOfAKnownKeywordAreNeitherRecordedNorFetched)
+{
+    state.WordHasPictures = true;
+    const auto outcome = read(page({row(QStringLiteral("1"), QStringLiteral("p1"), QStringLiteral("5"),
+                                        QStringLiteral("亚马逊"))}));
+    EXPECT_EQ(outcome.stored, 1);
+    EXPECT_EQ(outcome.downloaded + outcome.downloadFailures, 0);
+    EXPECT_EQ(db.count(QStringLiteral("tpb")), 0);
+}
+
+TEST_F(Reader, FailedThumbnailKeepsTheRowAndItsPictureRecord)
+{
+    // Port 9 refuses: every download fails.
+    const auto outcome = read(page({row(QStringLiteral("1"), QStringLiteral("p1"), QStringLiteral("5"),
+                                        QStringLiteral("亚马逊")),
+                                    row(QStringLiteral("2"), QStringLiteral("../evil"), QStringLiteral("5"),
+                                        QStringLiteral("亚马逊"))}));
+    EXPECT_EQ(outcome.stored, 2);
+    EXPECT_EQ(outcome.downloadFailures, 1); // the unsafe product number is not even tried
+    EXPECT_EQ(db.count(QStringLiteral("tpb")), 2);
+    EXPECT_TRUE(QDir(db.tempDir() + QStringLiteral("kvpic")).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(db.tempDir() + QStringLiteral("evil.jpg")));
+}
+
+class AccountRule : public Reader {
+protected:
+    void SetUp() override
+    {
+        Reader::SetUp();
+        state.AccountReplyExpected = true;
+    }
+};
+
+TEST_F(AccountRule, TakesTheBodyTextUpToTheNextTag)
+{
+    EXPECT_TRUE(ApplyAccountReplyRule(QStringLiteral("<BODY>  k7654321 </BODY></HTML>"), 1, false, state, settings));
+    EXPECT_EQ(state.UserId, QStringLiteral("k7654321"));
+    EXPECT_EQ(state.UserPassword, QStringLiteral("mivra"));
+    EXPECT_EQ(Trim(Decipher(db.scalar(QStringLiteral("select u from xxb")), StoreKey)), QStringLiteral("k7654321"));
+    // A complete account is never replaced.
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 1, false, state, settings));
+    EXPECT_EQ(state.UserId, QStringLiteral("k7654321"));
+}
+
+TEST_F(AccountRule, StoresNothingForWrongPlacesFailedLoadsAndEmptyText)
+{
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 4, false, state, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 1, true, state, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY><TABLE>"), 1, false, state, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>   "), 1, false, state, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<body>k1"), 1, false, state, settings));
+    state.AccountReplyExpected = false;
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 1, false, state, settings));
+    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(u,'') || coalesce(p,'') from xxb")), QString());
+    EXPECT_TRUE(state.UserId.isEmpty());
+}
+
+TEST_F(AccountRule, FailedLoadPageThroughTheReaderStoresNoAccount)
+{
+    const auto outcome = read({QStringLiteral("<HTML><HEAD></HEAD>"), QStringLiteral("<BODY>无法显示网页</BODY></HTML>")},
+                              /*failed=*/true);
+    EXPECT_FALSE(outcome.accountStored);
+    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(u,'') from xxb")), QString());
+}
+
+// Pages from the stand-in server, loaded as the window loads them.
+class ReaderWithServer : public Reader {
+protected:
+    void SetUp() override
+    {
+        Reader::SetUp();
+        standin::ServerOptions options;
+        options.dataDir = serverDir.path();
+        server.start(options);
+    }
+    PageText load(const QString& keyword)
+    {
+        PageLoader loader;
+        Requests requests(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
+        loader.Navigate(requests.listAll(keyword, QStringLiteral("nobody"), QStringLiteral("x")));
+        EXPECT_TRUE(waitUntil([&] { return !loader.isLoading(); }, 20000));
+        PageText text;
+        loader.readDocumentInto(text);
+        return text;
+    }
+
+    QTemporaryDir serverDir;
+    standin::StandInServer server;
+};
+
+TEST_F(ReaderWithServer, NewKeywordFetchesTwelveThumbnailsWhileReading)
+{
+    state.SearchWord = QStringLiteral("test20");
+    ResultPageReader reader({words, rows, pictures, settings, http}, state, [](int, const QString&) {});
+    const auto outcome = reader.read(load(QStringLiteral("test20")));
+    EXPECT_EQ(outcome.stored, 20);
+    EXPECT_EQ(outcome.downloaded, 12);
+    EXPECT_EQ(QDir(db.tempDir() + QStringLiteral("kvpic")).entryList(QDir::Files).size(), 12);
+    EXPECT_EQ(db.count(QStringLiteral("tpb")), 20);
+}
+
+TEST_F(ReaderWithServer, ProductLinksArePlainTextWithTheOperatorIds)
+{
+    state.SearchWord = QStringLiteral("test40");
+    state.TaobaoPid = QStringLiteral("mm_5_5_5");
+    state.JdUnionId = QStringLiteral("55");
+    state.WordHasPictures = true;
+    ResultPageReader reader({words, rows, pictures, settings, http}, state, [](int, const QString&) {});
+    reader.read(load(QStringLiteral("test40")));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where cplj like '%&amp;%'")), QStringLiteral("0"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where cplj like '%=mm\\_%' escape '\\' and "
+                                       "cplj not like '%pid=mm\\_5\\_5\\_5%' escape '\\'")),
+              QStringLiteral("0"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where cplj like '%unionId=%' and "
+                                       "cplj not like '%unionId=55%'")),
+              QStringLiteral("0"));
+}
+
+} // namespace

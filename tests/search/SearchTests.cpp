@@ -1,0 +1,274 @@
+// Searching as a user does it: the real main window against the stand-in server.
+#include "tests/search/SearchFixture.h"
+
+#include "store/Cipher.h"
+
+#include <QCheckBox>
+
+using namespace kova;
+using namespace kova::test;
+
+namespace {
+
+class Search : public SearchFixture {};
+
+TEST_F(Search, FirstStartStoresTheAccountFromTheReply)
+{
+    Tfrmkova& w = start();
+    const QString u = db.scalar(QStringLiteral("select u from xxb"));
+    const QString p = db.scalar(QStringLiteral("select p from xxb"));
+    ASSERT_FALSE(u.isEmpty());
+    EXPECT_TRUE(Trim(Decipher(u, StoreKey)).startsWith(QLatin1Char('k')));
+    EXPECT_EQ(Trim(Decipher(p, StoreKey)), QStringLiteral("mivra"));
+    EXPECT_EQ(w.state().UserId, Trim(Decipher(u, StoreKey)));
+    EXPECT_EQ(w.state().UserPassword, QStringLiteral("mivra"));
+    // The reply is no search: no keyword statistics, no message.
+    EXPECT_EQ(db.count(QStringLiteral("word")), 0);
+    EXPECT_EQ(messagesWith(NoNetwork), 0);
+
+    // A later start only deciphers the stored account.
+    window.reset();
+    server.clearLog();
+    Tfrmkova& again = start();
+    EXPECT_EQ(again.state().UserId, Trim(Decipher(u, StoreKey)));
+    for (const QString& line : server.log())
+        EXPECT_FALSE(line.contains(QStringLiteral("RandomUser"))) << line.toStdString();
+    EXPECT_EQ(db.scalar(QStringLiteral("select u from xxb")), u);
+}
+
+TEST_F(Search, FirstStartWithoutNetworkStoresNoAccount)
+{
+    setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), server.versionUrl(), server.directoryUrl());
+    Tfrmkova& w = start();
+    EXPECT_TRUE(w.mmo1.failedLoad());
+    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(u,'') || coalesce(p,'') from xxb")), QString());
+    EXPECT_TRUE(w.state().UserId.isEmpty());
+    EXPECT_EQ(messagesWith(NoNetwork), 0);
+
+    window.reset();
+    setRequestHostsForTesting(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
+    Tfrmkova& next = start();
+    EXPECT_FALSE(next.state().UserId.isEmpty());
+}
+
+TEST_F(Search, NewKeywordStoresRowsPicturesAndStartsTheFetcher)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='test20'")), QStringLiteral("20"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select \"count\" from word where word='test20'")), QString());
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 20 条记录"));
+    EXPECT_FALSE(w.ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(w.ui.Edt_word->text(), QStringLiteral("test20"));
+    EXPECT_EQ(w.state().ListMode, 1);
+    EXPECT_FALSE(w.ui.btn1->isEnabled());
+    ASSERT_EQ(w.fetchers().size(), 1u);
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_EQ(thumbnails().size(), 20);
+
+    // The rows carry every column the reader sets.
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where bz1='加载中…' and bz2='精准比价' and "
+                                       "cxrq > 40000 and cph <> '' and cplj like 'http%' and "
+                                       "\"check\" = '点击收藏'")),
+              QStringLiteral("20"));
+    EXPECT_EQ(messagesWith(NoNetwork), 0);
+}
+
+TEST_F(Search, SameKeywordAgainCountsAndDownloadsNothingWhileReading)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("test20"));
+    ASSERT_TRUE(fetchersDone());
+    const int picturesBefore = pictureRequests();
+    search(QStringLiteral("test20"));
+    EXPECT_TRUE(w.state().WordHasPictures);
+    EXPECT_EQ(db.scalar(QStringLiteral("select \"count\" from word where word='test20'")), QStringLiteral("1"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb")), QStringLiteral("20"));
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_EQ(pictureRequests(), picturesBefore);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select \"count\" from word where word='test20'")), QStringLiteral("2"));
+}
+
+TEST_F(Search, TwelveRowsStartNoFetcherThirteenDo)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("test12"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 12);
+    EXPECT_TRUE(w.fetchers().empty());
+    EXPECT_EQ(thumbnails().size(), 12);
+    search(QStringLiteral("test13"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+    EXPECT_EQ(w.fetchers().size(), 1u);
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_EQ(thumbnails().size(), 25);
+}
+
+TEST_F(Search, OneOfferPageStoresItsRow)
+{
+    start();
+    search(QStringLiteral("test1"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 1);
+    EXPECT_EQ(messagesWith(NoNetwork), 0);
+}
+
+TEST_F(Search, EmptyResultAfterTheFirstSearchShowsTheNoNetworkMessage)
+{
+    start();
+    search(QStringLiteral("test0"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    const Message& m = messages.back();
+    EXPECT_EQ(m.kind, Message::Kind::Info);
+    EXPECT_EQ(m.caption, QStringLiteral("提示"));
+}
+
+TEST_F(Search, UnreachableServiceShowsTheNoNetworkMessage)
+{
+    Tfrmkova& w = start();
+    setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), server.versionUrl(), server.directoryUrl());
+    search(QStringLiteral("test5"));
+    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 0 条记录"));
+    // The error page never carries the address, so never the account.
+    EXPECT_FALSE(w.mmo1.text().contains(w.state().UserId));
+}
+
+TEST_F(Search, HotKeywordSearchesItsCaption)
+{
+    Tfrmkova& w = start();
+    server.clearLog();
+    ClickLabel* label = w.ui.hotKeyword(2, 3); // lab23
+    ASSERT_EQ(label->text(), QStringLiteral("BB霜"));
+    w.ui.StatusBar1->setPanelText(0, QString());
+    w.labClick(2 * 8 + 2);
+    waitForResults();
+    EXPECT_EQ(w.ui.edt_key->text(), QStringLiteral("BB霜"));
+    EXPECT_EQ(w.ui.Edt_word->text(), QStringLiteral("BB霜"));
+    EXPECT_TRUE(w.ui.pan01->isVisible());
+    EXPECT_FALSE(w.ui.pan03->isVisible());
+    // The keyword travels as GBK bytes, percent-encoded.
+    bool sent = false;
+    for (const QString& line : server.log())
+        sent = sent || line.contains(QStringLiteral("word=BB%CB%AA"));
+    EXPECT_TRUE(sent) << server.log().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from word where word='BB霜'")), QStringLiteral("1"));
+}
+
+TEST_F(Search, BlanksAroundTheKeywordAreTrimmed)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("  test3 "));
+    EXPECT_EQ(w.ui.Edt_word->text(), QStringLiteral("test3"));
+    EXPECT_EQ(w.state().SearchWord, QStringLiteral("test3"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 3);
+}
+
+TEST_F(Search, KeywordWithASingleQuoteFindsItsPictureRecords)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("O'Neill 卫衣"));
+    const int rows = db.count(QStringLiteral("cxnr"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='O''Neill 卫衣'")),
+              QString::number(rows));
+    search(QStringLiteral("O'Neill 卫衣"));
+    EXPECT_EQ(w.state().WordHasPictures, rows > 0);
+    EXPECT_EQ(w.qry1.recordCount(), rows);
+}
+
+TEST_F(Search, EmptyKeywordSendsNothingAndTakesThePanelDown)
+{
+    Tfrmkova& w = start();
+    server.clearLog();
+    w.ui.edt_key->setText(QStringLiteral("   "));
+    w.suiButton4Click();
+    EXPECT_FALSE(w.ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("当前操作: 网购比价搜索"));
+    EXPECT_TRUE(server.log().isEmpty());
+}
+
+TEST_F(Search, FavoriteStateComesFromTheService)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("test4"));
+    // Add row 2 at the service, as the grid's favorite cell does.
+    w.WebBrowser1.Navigate(Requests().addFavorite(w.state().UserId, w.state().UserPassword, QStringLiteral("2")));
+    ASSERT_TRUE(waitUntil([&] { return !w.WebBrowser1.isLoading(); }));
+    search(QStringLiteral("test4"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select \"check\" from cxnr where bh=2")), QStringLiteral("已收藏"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where \"check\"='点击收藏'")), QStringLiteral("3"));
+}
+
+TEST_F(Search, SearchTicksEveryMerchantBox)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("test30"));
+    w.ui.suiCheckBox3->setChecked(false);
+    w.ui.suiCheckBox6->setChecked(false);
+    search(QStringLiteral("test30"));
+    for (QCheckBox* box : w.ui.checkBoxes())
+        EXPECT_TRUE(box->isChecked()) << box->objectName().toStdString();
+    EXPECT_EQ(w.ADOQuery2.recordCount(), 30);
+}
+
+TEST_F(Search, BrokenThumbnailInTheMiddleDoesNotStopTheOthers)
+{
+    start();
+    search(QStringLiteral("test40-brokenpic"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 40);
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_EQ(thumbnails().size(), 39);
+}
+
+TEST_F(Search, NewSearchWhileAFetcherRunsLeavesBothComplete)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("test200"));
+    ASSERT_EQ(w.fetchers().size(), 1u);
+    search(QStringLiteral("test60"));
+    ASSERT_TRUE(fetchersDone(60000));
+    EXPECT_EQ(thumbnails().size(), 260);
+    // No file is torn: every one is a whole JPEG.
+    for (const QString& name : thumbnails()) {
+        QFile f(db.tempDir() + QStringLiteral("kvpic/") + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        ASSERT_TRUE(bytes.startsWith("\xFF\xD8\xFF")) << name.toStdString();
+        ASSERT_TRUE(bytes.endsWith("\xFF\xD9")) << name.toStdString();
+    }
+    EXPECT_EQ(QDir(db.tempDir() + QStringLiteral("kvpic")).entryList(QDir::Files).size(), 260);
+}
+
+TEST_F(Search, ClosingTheWindowWhileAFetcherRunsEndsCleanly)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("test1000"));
+    ASSERT_FALSE(w.fetchers().empty());
+    w.close();
+    window.reset(); // stops and joins the fetcher
+    // Whatever was saved before the stop is whole; nothing half-written is left.
+    const QDir cache(db.tempDir() + QStringLiteral("kvpic"));
+    for (const QString& name : cache.entryList(QDir::Files)) {
+        ASSERT_TRUE(name.endsWith(QStringLiteral(".jpg"))) << name.toStdString();
+        QFile f(cache.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll().endsWith("\xFF\xD9")) << name.toStdString();
+    }
+}
+
+TEST_F(Search, ResultsViewButtonShowsTheCount)
+{
+    Tfrmkova& w = start();
+    w.btn1Click();
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("当前操作: 网购比价搜索"));
+    search(QStringLiteral("test35"));
+    w.btn1Click();
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("比价搜索结果有: 35 条记录"));
+    EXPECT_TRUE(w.ui.pan01->isVisible());
+    EXPECT_FALSE(w.ui.btn1->isEnabled());
+    EXPECT_TRUE(w.ui.btn2->isEnabled());
+}
+
+} // namespace

@@ -1,0 +1,503 @@
+#include "store/Dataset.h"
+#include "store/Connection.h"
+#include "store/Error.h"
+#include "tests/support/TestSupport.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace kova {
+namespace {
+
+class StoreDataset : public ::testing::Test {
+protected:
+    StoreDataset() : connection(db.path()) { connection.open(); }
+
+    // Opens `ds` on `sql`.
+    static void openOn(Dataset& ds, const QString& sql)
+    {
+        ds.clear();
+        ds.add(sql);
+        ds.open();
+    }
+
+    static QStringList column(Dataset& ds, const QString& name)
+    {
+        QStringList values;
+        for (int row = 0; row < ds.recordCount(); ++row)
+            values << ds.fieldAt(row, static_cast<int>(ds.fieldNames().indexOf(name))).toString();
+        return values;
+    }
+
+    test::TempDatabase db;
+    Connection connection;
+};
+
+TEST_F(StoreDataset, OpensSelectIntoSnapshotWithFieldsByName)
+{
+    db.exec(QStringLiteral("insert into word (word, \"count\") values ('手机', 2), ('相机', null)"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from word"));
+    EXPECT_TRUE(ds.isActive());
+    EXPECT_EQ(ds.fieldNames(), (QStringList{QStringLiteral("word"), QStringLiteral("count")}));
+    ASSERT_EQ(ds.recordCount(), 2);
+    EXPECT_EQ(ds.recNo(), 1);
+    EXPECT_EQ(ds.fieldText(QStringLiteral("WORD")), QStringLiteral("手机"));
+    EXPECT_EQ(ds.field(QStringLiteral("Count")).toInt(), 2);
+    EXPECT_TRUE(ds.hasField(QStringLiteral("COUNT")));
+    EXPECT_FALSE(ds.hasField(QStringLiteral("cph")));
+    EXPECT_THROW(ds.field(QStringLiteral("cph")), Error);
+    ds.next();
+    EXPECT_TRUE(ds.field(QStringLiteral("count")).isNull());
+    EXPECT_EQ(ds.fieldText(QStringLiteral("count")), QString());
+    EXPECT_EQ(ds.sql(), QStringLiteral("select * from word"));
+
+    // Changing the statement text closes the dataset, as with the query objects.
+    ds.clear();
+    EXPECT_FALSE(ds.isActive());
+    EXPECT_EQ(ds.recNo(), 0);
+    EXPECT_TRUE(ds.field(QStringLiteral("word")).isNull());
+}
+
+TEST_F(StoreDataset, WalksWithFirstNextEofAndBof)
+{
+    db.exec(QStringLiteral("insert into tpb (tpid) values ('a'), ('b'), ('c')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from tpb"));
+    QStringList seen;
+    for (ds.first(); !ds.eof(); ds.next())
+        seen << ds.fieldText(QStringLiteral("tpid"));
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    EXPECT_EQ(ds.recNo(), 3);
+    ds.prior();
+    EXPECT_EQ(ds.recNo(), 2);
+    EXPECT_FALSE(ds.eof());
+    ds.first();
+    EXPECT_TRUE(ds.bof());
+    ds.prior();
+    EXPECT_EQ(ds.recNo(), 1);
+    ds.last();
+    EXPECT_EQ(ds.fieldText(QStringLiteral("tpid")), QStringLiteral("c"));
+    ds.setRecNo(2);
+    EXPECT_EQ(ds.fieldText(QStringLiteral("tpid")), QStringLiteral("b"));
+    EXPECT_THROW(ds.setRecNo(4), Error);
+
+    openOn(ds, QStringLiteral("select * from tpb where tpid='none'"));
+    EXPECT_EQ(ds.recordCount(), 0);
+    EXPECT_EQ(ds.recNo(), 0);
+    EXPECT_TRUE(ds.eof());
+    EXPECT_TRUE(ds.bof());
+    EXPECT_TRUE(ds.field(QStringLiteral("tpid")).isNull());
+}
+
+TEST_F(StoreDataset, SnapshotIgnoresOtherStatementsUntilReopened)
+{
+    db.exec(QStringLiteral("insert into cxnr (cph, jg) values ('p1', '10'), ('p2', '20')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from cxnr order by jg"));
+    ASSERT_EQ(ds.recordCount(), 2);
+
+    Dataset other(connection);
+    openOn(other, QStringLiteral("select * from cxnr"));
+    other.first();
+    other.edit();
+    other.setField(QStringLiteral("jg"), QStringLiteral("30"));
+    other.post();
+    db.exec(QStringLiteral("insert into cxnr (cph, jg) values ('p3', '5')")); // another connection
+
+    EXPECT_EQ(ds.recordCount(), 2);
+    EXPECT_EQ(column(ds, QStringLiteral("jg")), (QStringList{QStringLiteral("10"), QStringLiteral("20")}));
+
+    ds.open(); // runs the statement again
+    EXPECT_EQ(column(ds, QStringLiteral("jg")),
+              (QStringList{QStringLiteral("5"), QStringLiteral("20"), QStringLiteral("30")}));
+
+    Dataset deleter(connection);
+    deleter.setSql(QStringLiteral("delete from cxnr"));
+    deleter.execute();
+    EXPECT_EQ(ds.recordCount(), 3);
+    ds.open();
+    EXPECT_EQ(ds.recordCount(), 0);
+}
+
+TEST_F(StoreDataset, AppendPostsAtOnceAndRereadsDefaults)
+{
+    db.exec(QStringLiteral("create table t (a TEXT, b TEXT DEFAULT 'dflt', n INTEGER DEFAULT 0)"));
+    db.exec(QStringLiteral("insert into t (a) values ('first')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from t"));
+    QSignalSpy aboutToInsert(&ds, &Dataset::rowAboutToBeInserted);
+    QSignalSpy inserted(&ds, &Dataset::rowInserted);
+    QSignalSpy current(&ds, &Dataset::currentChanged);
+
+    ds.append();
+    EXPECT_TRUE(ds.isEditing());
+    ds.setField(QStringLiteral("a"), QStringLiteral("新的"));
+    EXPECT_EQ(ds.fieldText(QStringLiteral("a")), QStringLiteral("新的")); // the edit buffer
+    EXPECT_EQ(ds.recordCount(), 1);
+    ds.post();
+    EXPECT_FALSE(ds.isEditing());
+    ASSERT_EQ(ds.recordCount(), 2);
+    EXPECT_EQ(ds.recNo(), 2);
+    EXPECT_EQ(ds.fieldText(QStringLiteral("b")), QStringLiteral("dflt"));
+    EXPECT_EQ(ds.field(QStringLiteral("n")).toInt(), 0);
+    EXPECT_FALSE(ds.field(QStringLiteral("n")).isNull());
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(inserted.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(aboutToInsert.size(), 1);
+    ASSERT_FALSE(current.isEmpty());
+    EXPECT_EQ(current.last().at(0).toInt(), 2);
+
+    // Committed at once: another connection sees it.
+    EXPECT_EQ(db.scalar(QStringLiteral("select b from t where a='新的'")), QStringLiteral("dflt"));
+
+    // An append with nothing set still makes a row of defaults; cancel makes none.
+    ds.append();
+    ds.post();
+    ds.append();
+    ds.setField(QStringLiteral("a"), QStringLiteral("dropped"));
+    ds.cancel();
+    EXPECT_EQ(db.count(QStringLiteral("t")), 3);
+    EXPECT_EQ(ds.recordCount(), 3);
+
+    // Moving away from an append posts it, as the query objects do.
+    ds.append();
+    ds.setField(QStringLiteral("a"), QStringLiteral("moved"));
+    ds.first();
+    EXPECT_EQ(db.count(QStringLiteral("t")), 4);
+    EXPECT_EQ(ds.recordCount(), 4);
+}
+
+TEST_F(StoreDataset, EditAndDeleteActOnOneOfTwoIdenticalRows)
+{
+    db.exec(QStringLiteral("insert into cxnr (cph, jg, \"check\") values ('same', '9', '点击收藏'), "
+                           "('same', '9', '点击收藏'), ('other', '1', '点击收藏')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from cxnr order by jg"));
+    ASSERT_EQ(ds.recordCount(), 3);
+    QSignalSpy changed(&ds, &Dataset::rowChanged);
+
+    ds.setRecNo(3);
+    ds.edit();
+    ds.setField(QStringLiteral("check"), QStringLiteral("已收藏"));
+    ds.post();
+    ASSERT_EQ(changed.size(), 1);
+    EXPECT_EQ(changed.at(0).at(0).toInt(), 2);
+    EXPECT_EQ(ds.fieldText(QStringLiteral("check")), QStringLiteral("已收藏"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where \"check\"='已收藏'")),
+              QStringLiteral("1"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select rowid from cxnr where \"check\"='已收藏'")),
+              QStringLiteral("2"));
+
+    Dataset reopened(connection);
+    openOn(reopened, QStringLiteral("select * from cxnr order by jg"));
+    EXPECT_EQ(
+        column(reopened, QStringLiteral("check")),
+        (QStringList{QStringLiteral("点击收藏"), QStringLiteral("点击收藏"), QStringLiteral("已收藏")}));
+
+    ds.setRecNo(2);
+    ds.deleteRow();
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 2);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where cph='same'")), QStringLiteral("1"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select \"check\" from cxnr where cph='same'")),
+              QStringLiteral("已收藏"));
+}
+
+TEST_F(StoreDataset, DeleteKeepsRecordNumberOrMovesToNewLast)
+{
+    db.exec(QStringLiteral(
+        "insert into scnr (ufid, scsj) values ('u1', '1'), ('u2', '2'), ('u3', '3'), ('u4', '4')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from scnr order by scsj"));
+    QSignalSpy removed(&ds, &Dataset::rowRemoved);
+
+    ds.setRecNo(2);
+    ds.deleteRow();
+    EXPECT_EQ(ds.recNo(), 2);
+    EXPECT_EQ(ds.fieldText(QStringLiteral("ufid")), QStringLiteral("u3"));
+    ASSERT_EQ(removed.size(), 1);
+    EXPECT_EQ(removed.at(0).at(0).toInt(), 1);
+
+    ds.last();
+    ds.deleteRow();
+    EXPECT_EQ(ds.recNo(), 2);
+    EXPECT_EQ(ds.fieldText(QStringLiteral("ufid")), QStringLiteral("u3"));
+
+    ds.deleteRow();
+    ds.deleteRow();
+    EXPECT_EQ(ds.recordCount(), 0);
+    EXPECT_EQ(ds.recNo(), 0);
+    EXPECT_TRUE(ds.eof());
+    EXPECT_THROW(ds.deleteRow(), Error);
+    EXPECT_THROW(ds.edit(), Error);
+    EXPECT_EQ(db.count(QStringLiteral("scnr")), 0);
+}
+
+TEST_F(StoreDataset, LocateIsExactAndCaseSensitive)
+{
+    db.exec(QStringLiteral(
+        "insert into word (word) values ('abc '), ('ab'), ('ABC'), ('abc'), ('it''s'), ('手机')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from word"));
+    EXPECT_TRUE(ds.locate(QStringLiteral("word"), QStringLiteral("abc")));
+    EXPECT_EQ(ds.recNo(), 4);
+    EXPECT_TRUE(ds.locate(QStringLiteral("word"), QStringLiteral("ABC")));
+    EXPECT_EQ(ds.recNo(), 3);
+    EXPECT_FALSE(ds.locate(QStringLiteral("word"), QStringLiteral("a")));
+    EXPECT_FALSE(ds.locate(QStringLiteral("word"), QStringLiteral("Abc")));
+    EXPECT_EQ(ds.recNo(), 3); // a miss stays
+    EXPECT_TRUE(ds.locate(QStringLiteral("WORD"), QStringLiteral("it's")));
+    EXPECT_EQ(ds.recNo(), 5);
+    EXPECT_TRUE(ds.locate(QStringLiteral("word"), QStringLiteral("手机")));
+    EXPECT_EQ(ds.recNo(), 6);
+    EXPECT_THROW(ds.locate(QStringLiteral("nosuch"), QStringLiteral("x")), Error);
+
+    // The quoted-literal statement form finds a keyword with a quote.
+    openOn(ds, QStringLiteral("select * from word where word='it''s'"));
+    EXPECT_EQ(ds.recordCount(), 1);
+}
+
+TEST_F(StoreDataset, LocateMatchesNumbersAndTextsOfNumbers)
+{
+    db.exec(QStringLiteral("insert into cxnr (bh, cph) values (7, 'x'), (12, '12')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from cxnr"));
+    EXPECT_TRUE(ds.locate(QStringLiteral("bh"), 12));
+    EXPECT_EQ(ds.recNo(), 2);
+    EXPECT_TRUE(ds.locate(QStringLiteral("bh"), QStringLiteral("7")));
+    EXPECT_EQ(ds.recNo(), 1);
+    EXPECT_TRUE(ds.locate(QStringLiteral("cph"), 12));
+    EXPECT_EQ(ds.recNo(), 2);
+}
+
+TEST_F(StoreDataset, OrderByUsesNumericCollationAndKeepsExactText)
+{
+    db.exec(QStringLiteral("insert into cxnr (cph, jg) values ('a', '100'), ('b', '9'), ('c', '58.50'), "
+                           "('d', '1288'), ('e', '0.99')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from cxnr order by jg"));
+    EXPECT_EQ(column(ds, QStringLiteral("jg")),
+              (QStringList{QStringLiteral("0.99"), QStringLiteral("9"), QStringLiteral("58.50"),
+                           QStringLiteral("100"), QStringLiteral("1288")}));
+}
+
+TEST_F(StoreDataset, ClientSortBothWaysIsStableAndRestores)
+{
+    // Statement order is insertion order here.
+    db.exec(QStringLiteral("insert into cxnr (cph, jg, rc) values ('a', '100', '5'), ('b', '9', '300'), "
+                           "('c', '58.50', '40'), ('d', '9', '7'), ('e', null, '1'), ('f', '面议', '2')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from cxnr"));
+    ds.setRecNo(3); // 'c'
+    QSignalSpy resets(&ds, &Dataset::reset);
+
+    ds.sort(QStringLiteral("jg"));
+    EXPECT_EQ(ds.sortSpec(), QStringLiteral("jg"));
+    EXPECT_EQ(column(ds, QStringLiteral("cph")),
+              (QStringList{QStringLiteral("e"), QStringLiteral("b"), QStringLiteral("d"), QStringLiteral("c"),
+                           QStringLiteral("a"), QStringLiteral("f")}));
+    EXPECT_EQ(ds.fieldText(QStringLiteral("cph")), QStringLiteral("c")); // the current row stays current
+    EXPECT_EQ(ds.fieldText(QStringLiteral("jg")), QStringLiteral("58.50"));
+    EXPECT_EQ(resets.size(), 1);
+
+    ds.sort(QStringLiteral("jg desc"));
+    EXPECT_EQ(column(ds, QStringLiteral("cph")),
+              (QStringList{QStringLiteral("f"), QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("b"),
+                           QStringLiteral("d"), QStringLiteral("e")}));
+
+    ds.sort(QStringLiteral("rc DESC"));
+    EXPECT_EQ(column(ds, QStringLiteral("rc")),
+              (QStringList{QStringLiteral("300"), QStringLiteral("40"), QStringLiteral("7"),
+                           QStringLiteral("5"), QStringLiteral("2"), QStringLiteral("1")}));
+
+    // A column without the numeric collation sorts by text.
+    ds.sort(QStringLiteral("cxsj, cph DESC"));
+    EXPECT_EQ(ds.fieldAt(0, static_cast<int>(ds.fieldNames().indexOf(QStringLiteral("cph")))).toString(),
+              QStringLiteral("f"));
+
+    ds.sort(QString());
+    EXPECT_EQ(column(ds, QStringLiteral("cph")),
+              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
+                           QStringLiteral("e"), QStringLiteral("f")}));
+    EXPECT_THROW(ds.sort(QStringLiteral("nosuch")), Error);
+    EXPECT_THROW(ds.sort(QStringLiteral("jg sideways")), Error);
+
+    // Appended rows join the end of the statement order; reopening drops the sort.
+    ds.sort(QStringLiteral("jg"));
+    ds.append();
+    ds.setField(QStringLiteral("cph"), QStringLiteral("g"));
+    ds.setField(QStringLiteral("jg"), QStringLiteral("1"));
+    ds.post();
+    EXPECT_EQ(ds.recNo(), 7);
+    ds.sort(QStringLiteral("jg"));
+    EXPECT_EQ(column(ds, QStringLiteral("cph")).mid(0, 2),
+              (QStringList{QStringLiteral("e"), QStringLiteral("g")}));
+    ds.sort(QString());
+    EXPECT_EQ(column(ds, QStringLiteral("cph")).last(), QStringLiteral("g"));
+    ds.open();
+    EXPECT_EQ(ds.sortSpec(), QString());
+}
+
+TEST_F(StoreDataset, NonTableSelectIsReadOnly)
+{
+    db.exec(QStringLiteral("insert into cxnr (cph, jg) values ('a', '2')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select cph, jg from cxnr"));
+    EXPECT_EQ(ds.fieldNames(), (QStringList{QStringLiteral("cph"), QStringLiteral("jg")}));
+    EXPECT_EQ(ds.fieldText(QStringLiteral("jg")), QStringLiteral("2"));
+    EXPECT_THROW(ds.append(), Error);
+    EXPECT_THROW(ds.edit(), Error);
+    db.exec(QStringLiteral("insert into cxnr (cph, jg) values ('b', '10')"));
+    ds.open();
+    ds.sort(QStringLiteral("jg")); // still by value: the column keeps its collation
+    EXPECT_EQ(column(ds, QStringLiteral("cph")), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_THROW(ds.deleteRow(), Error);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 2);
+
+    openOn(ds, QStringLiteral("SELECT * FROM cxnr WHERE sjlx=\"全部\" ORDER BY jg"));
+    EXPECT_EQ(ds.recordCount(), 0);
+    ds.append(); // a plain table select, in any letter case, can be changed
+    ds.setField(QStringLiteral("sjlx"), QStringLiteral("淘宝网"));
+    ds.post();
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where sjlx=\"淘宝网\"")),
+              QStringLiteral("1"));
+}
+
+TEST_F(StoreDataset, ErrorsCarrySqliteMessages)
+{
+    db.exec(QStringLiteral("drop table cxnr"));
+    Dataset ds(connection);
+    ds.setSql(QStringLiteral("select * from cxnr order by jg"));
+    try {
+        ds.open();
+        FAIL() << "opened a missing table";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("no such table: cxnr"));
+    }
+    EXPECT_FALSE(ds.isActive());
+
+    ds.setSql(QStringLiteral("delete from cxnr"));
+    EXPECT_THROW(ds.execute(), Error);
+    EXPECT_THROW(ds.open(), Error); // returns no rows
+
+    ds.setSql(QStringLiteral("select * from word"));
+    ds.open();
+    EXPECT_THROW(ds.setField(QStringLiteral("word"), QStringLiteral("x")), Error); // not editing
+    ds.append();
+    EXPECT_THROW(ds.setField(QStringLiteral("nosuch"), 1), Error);
+
+    Connection closed(db.path());
+    Dataset noConnection(closed);
+    noConnection.setSql(QStringLiteral("select * from word"));
+    EXPECT_THROW(noConnection.open(), Error);
+}
+
+TEST_F(StoreDataset, TwoConnectionsShareTheFile)
+{
+    Connection second(db.path());
+    second.open();
+    Dataset writer(connection);
+    Dataset reader(second);
+    openOn(writer, QStringLiteral("select * from tpb"));
+    openOn(reader, QStringLiteral("select * from tpb"));
+
+    writer.append();
+    writer.setField(QStringLiteral("tpid"), QStringLiteral("p1"));
+    writer.post();
+    reader.open();
+    EXPECT_EQ(reader.recordCount(), 1);
+
+    // The reader's connection writes while the writer's dataset stays open.
+    reader.append();
+    reader.setField(QStringLiteral("tpid"), QStringLiteral("p2"));
+    reader.post();
+    EXPECT_EQ(writer.recordCount(), 1);
+    writer.open();
+    EXPECT_EQ(writer.recordCount(), 2);
+}
+
+TEST_F(StoreDataset, KeepsWorkingAcrossAConnectionReopen)
+{
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from tpb"));
+    ds.append();
+    ds.setField(QStringLiteral("tpid"), QStringLiteral("before"));
+    ds.post();
+
+    // The show step closes and reopens the connection under open query objects.
+    connection.close();
+    connection.open();
+    ds.append();
+    ds.setField(QStringLiteral("tpid"), QStringLiteral("after"));
+    ds.post();
+    ds.first();
+    ds.edit();
+    ds.setField(QStringLiteral("bh"), QStringLiteral("1"));
+    ds.post();
+    EXPECT_EQ(db.count(QStringLiteral("tpb")), 2);
+    EXPECT_EQ(db.scalar(QStringLiteral("select bh from tpb where tpid='before'")), QStringLiteral("1"));
+}
+
+TEST_F(StoreDataset, SecondThreadReadsWhileRowsArePosted)
+{
+    // The thumbnail fetcher walks its own cursor over cxnr on the shared connection
+    // while the window's thread appends.
+    std::atomic<bool> done = false;
+    std::atomic<int> failures = 0;
+    std::atomic<int> passes = 0;
+    std::thread reader([&] {
+        Dataset walker(connection);
+        walker.setSql(QStringLiteral("select * from cxnr order by jg"));
+        do {
+            try {
+                walker.open();
+                for (walker.first(); !walker.eof(); walker.next())
+                    (void)walker.fieldText(QStringLiteral("cph"));
+                ++passes;
+            } catch (const Error&) {
+                ++failures;
+            }
+        } while (!done);
+    });
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from cxnr order by jg"));
+    for (int i = 0; i < 200; ++i) {
+        ds.append();
+        ds.setField(QStringLiteral("cph"), QString::number(i));
+        ds.setField(QStringLiteral("jg"), QString::number(i % 17));
+        ds.post();
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(passes, 0);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 200);
+}
+
+TEST_F(StoreDataset, SignalsLetAModelFollow)
+{
+    db.exec(QStringLiteral("insert into tpb (tpid) values ('a'), ('b')"));
+    Dataset ds(connection);
+    QSignalSpy resets(&ds, &Dataset::reset);
+    QSignalSpy aboutToReset(&ds, &Dataset::aboutToReset);
+    QSignalSpy aboutToRemove(&ds, &Dataset::rowAboutToBeRemoved);
+    int countWhenAboutToRemove = -1;
+    QObject::connect(&ds, &Dataset::rowAboutToBeRemoved, [&] { countWhenAboutToRemove = ds.recordCount(); });
+    openOn(ds, QStringLiteral("select * from tpb"));
+    EXPECT_EQ(resets.size(), 1);
+    EXPECT_EQ(aboutToReset.size(), 1);
+    ds.deleteRow();
+    EXPECT_EQ(aboutToRemove.size(), 1);
+    EXPECT_EQ(countWhenAboutToRemove, 2);
+    ds.close();
+    EXPECT_EQ(resets.size(), 2);
+    EXPECT_FALSE(ds.isActive());
+    EXPECT_EQ(ds.recordCount(), 0);
+}
+
+} // namespace
+} // namespace kova
