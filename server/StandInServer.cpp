@@ -17,6 +17,7 @@
 
 #include <httplib.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <array>
@@ -253,6 +254,8 @@ void StandInServer::Impl::start(const ServerOptions& opts)
             l.server->set_socket_options([](socket_t sock) {
                 int yes = 1;
                 setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+                // Small pages go out at once instead of waiting for the peer's ACK.
+                setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
             });
             // Idle keep-alive connections hold a worker, and stop() waits for the workers.
             l.server->set_keep_alive_timeout(1);

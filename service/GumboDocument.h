@@ -4,6 +4,8 @@
 
 #include <gumbo.h>
 
+#include <memory>
+
 namespace kova {
 
 // Owns a parsed HTML5 document (GumboOutput). The input must be UTF-8 and must outlive
@@ -18,8 +20,11 @@ public:
     const GumboNode* root() const { return m_output->root; } // the <html> element
     const GumboNode* body() const;
 
+    class Arena;
+
 private:
     const QByteArray m_input;
+    std::unique_ptr<Arena> m_arena;
     GumboOutput* m_output = nullptr;
 };
 

@@ -105,14 +105,16 @@ HttpClient::HttpClient() : m_impl(std::make_unique<Impl>())
     if (!m_impl->easy || !m_impl->multi)
         throw Error(QStringLiteral("无法初始化网络组件 (libcurl)"));
 
-    curl_slist* list = curl_slist_append(nullptr, "Accept: text/html, */*");
-    if (list)
-        m_impl->headers.reset(list);
-    list = curl_slist_append(m_impl->headers.get(), "Content-Type: text/html");
-    if (!list)
-        throw Error(QStringLiteral("无法初始化网络组件 (libcurl)"));
-    if (!m_impl->headers)
-        m_impl->headers.reset(list);
+    curl_slist* list = nullptr;
+    for (const char* header : {"Accept: text/html, */*", "Content-Type: text/html"}) {
+        curl_slist* longer = curl_slist_append(list, header);
+        if (!longer) {
+            curl_slist_free_all(list);
+            throw Error(QStringLiteral("无法初始化网络组件 (libcurl)"));
+        }
+        list = longer;
+    }
+    m_impl->headers.reset(list);
 
     CURL* h = m_impl->easy.get();
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -226,7 +228,8 @@ HttpReply HttpClient::get(const QString& url)
             throw HttpError(HttpError::Kind::Cancelled, 0, QStringLiteral("网络请求已取消：%1").arg(shown));
         auto wait = std::chrono::milliseconds(1000);
         if (d.connected) {
-            const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - d.lastActivity);
+            const auto idle =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - d.lastActivity);
             if (idle >= d.stallTimeout) {
                 stalled = true;
                 break;
@@ -259,8 +262,9 @@ HttpReply HttpClient::get(const QString& url)
             detail.replace(url.mid(query), QString());
         detail = detail.trimmed();
         if (d.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
-            throw HttpError(HttpError::Kind::TooLarge, 0,
-                            QStringLiteral("回复超过 %1 字节，已放弃：%2").arg(QString::number(d.maxBody), shown));
+            throw HttpError(
+                HttpError::Kind::TooLarge, 0,
+                QStringLiteral("回复超过 %1 字节，已放弃：%2").arg(QString::number(d.maxBody), shown));
         if (result == CURLE_OPERATION_TIMEDOUT && d.connected)
             throw HttpError(HttpError::Kind::Stall, 0, stallText());
         switch (result) {
@@ -271,7 +275,8 @@ HttpReply HttpClient::get(const QString& url)
         case CURLE_URL_MALFORMAT:
         case CURLE_UNSUPPORTED_PROTOCOL:
         case CURLE_SSL_CONNECT_ERROR:
-            throw HttpError(HttpError::Kind::Connect, 0, QStringLiteral("无法连接到 %1（%2）").arg(shown, detail));
+            throw HttpError(HttpError::Kind::Connect, 0,
+                            QStringLiteral("无法连接到 %1（%2）").arg(shown, detail));
         default:
             throw HttpError(HttpError::Kind::Transfer, 0,
                             QStringLiteral("接收 %1 时连接中断（%2）").arg(shown, detail));
@@ -288,8 +293,9 @@ HttpReply HttpClient::get(const QString& url)
                         QStringLiteral("服务器要求转到别的地址（状态 %1），不跟随：%2")
                             .arg(QString::number(reply.status), shown));
     if (reply.status < 200 || reply.status >= 300)
-        throw HttpError(HttpError::Kind::Status, reply.status,
-                        QStringLiteral("服务器返回错误状态 %1：%2").arg(QString::number(reply.status), shown));
+        throw HttpError(
+            HttpError::Kind::Status, reply.status,
+            QStringLiteral("服务器返回错误状态 %1：%2").arg(QString::number(reply.status), shown));
     reply.body = std::move(d.body);
     d.body = QByteArray();
     return reply;

@@ -2,52 +2,71 @@
 
 #include "service/PageText.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 namespace kova {
 
 // A hidden page loader (wbwebb, WebBrowser1). Navigate returns at once; the GET runs on a
-// worker thread; the body is decoded by its declared charset (GBK when none), parsed as
-// HTML5 and serialized from the root element with upper-case tag names, the page's own
-// line breaks kept and character references in text re-escaped. DocumentComplete is
-// emitted on the loader's (UI) thread once per navigation. A failed load completes with a
-// small error page of the loader's own, marked failed. A new navigation supersedes one
-// still loading: the stale reply is dropped.
+// worker thread of the loader (one HttpClient, so cookies live as long as the loader); the
+// body is decoded by its declared charset (GBK when none), parsed as HTML5 and serialized
+// from the root element with upper-case tag names, the page's own line breaks kept and
+// character references in text re-escaped. DocumentComplete is emitted on the loader's
+// (UI) thread once per navigation. A failed load completes with a small error page of the
+// loader's own, marked failed. A new navigation supersedes one still loading: the stale
+// transfer is cancelled and its reply dropped.
 class PageLoader : public QObject {
     Q_OBJECT
 public:
     explicit PageLoader(QObject* parent = nullptr);
-    ~PageLoader() override; // waits for a load still running, drops its result
+    ~PageLoader() override; // cancels a load still running, waits for the worker, drops its result
 
     void Navigate(const QString& url);
-    bool isLoading() const;
+    bool isLoading() const { return m_loading; }
     QString lastUrl() const { return m_lastUrl; }
 
     // The completed document as text and whether it is the loader's error page.
+    bool hasDocument() const { return m_hasDocument; }
     const QString& documentText() const { return m_documentText; }
     bool lastLoadFailed() const { return m_failed; }
 
-    // Copies the document into a text holder (the memo beside the loader).
+    // Copies the document into a text holder (the memo beside the loader). Before the first
+    // completed load there is no document and the holder keeps its content.
     void readDocumentInto(PageText& text) const;
+
+    // Time-outs and size limit of the loader's requests (from the next navigation on).
+    void setConnectTimeout(std::chrono::milliseconds t);
+    void setStallTimeout(std::chrono::milliseconds t);
+    void setMaxBodyBytes(qint64 bytes);
 
 signals:
     void DocumentComplete();
 
 private:
     struct Worker;
+    void complete(quint64 generation, const QString& text, bool failed);
+
     QString m_lastUrl;
     QString m_documentText;
     bool m_failed = false;
+    bool m_loading = false;
+    bool m_hasDocument = false;
     quint64 m_generation = 0;
     std::shared_ptr<Worker> m_worker;
 };
 
 // Turns raw page bytes into the document text the readers see (decode, parse, serialize).
+// Throws kova::Error when the body cannot be parsed.
 QString serializeDocument(const QByteArray& body, const QByteArray& contentType);
-// The loader's own error page for a failed load. It never contains the address.
+// The charset a page declares: a byte-order mark, the Content-Type header's charset, else a
+// <meta> charset in the first 1024 bytes, else "GBK".
+QByteArray declaredCharset(const QByteArray& body, const QByteArray& contentType);
+// The loader's own error page for a failed load. It never contains the address and holds
+// no table rows; its "<BODY>" line carries no text.
 QString errorDocument(const QString& reason);
 
 } // namespace kova

@@ -16,17 +16,17 @@ public:
     const QString& versionUrl() const { return m_version; }
     const QString& directoryUrl() const { return m_directory; }
 
-    QString randomUser() const;                                   // /RandomUser.aspx
+    QString randomUser() const; // /RandomUser.aspx
     QString listAll(const QString& word, const QString& u, const QString& p) const;
     QString addFavorite(const QString& u, const QString& p, const QString& bh) const;
     QString deleteFavorite(const QString& u, const QString& p, const QString& ufid) const;
     QString listFavorites(const QString& u, const QString& p) const;
     QString listPriceDrops(const QString& u, const QString& p) const; // &d=down
-    QString versionPage(const QString& versionCode) const;           // /Ver/Ver<code>.html
-    QString preciseComparison(const QString& cpmc) const;            // list.aspx?k=
-    QString homePage() const;                                        // /
-    QString contactPage() const;                                     // contact.html
-    QString directoryPage() const;                                   // directory host /
+    QString versionPage(const QString& versionCode) const;            // /Ver/Ver<code>.html
+    QString preciseComparison(const QString& cpmc) const;             // list.aspx?k=
+    QString homePage() const;                                         // /
+    QString contactPage() const;                                      // contact.html
+    QString directoryPage() const;                                    // directory host /
 
     // Percent-encodes a query value in the build's query encoding.
     static QString encodeQueryValue(const QString& value);

@@ -1,0 +1,130 @@
+// Result pages of 100, 1,000 and 10,000 rows from the stand-in server: a plain libcurl GET
+// (the floor), the loader's decode + parse + serialize alone, and the whole way through
+// PageLoader into PageText with every line read, as the result reader does.
+#include "server/StandInServer.h"
+#include "service/HttpClient.h"
+#include "service/PageLoader.h"
+#include "service/PageText.h"
+#include "service/Requests.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+QString resultPage(int rows)
+{
+    return kova::Requests().listAll(QStringLiteral("test%1").arg(rows), QStringLiteral("bench"),
+                                    QStringLiteral("mivra"));
+}
+
+size_t collect(char* data, size_t size, size_t count, void* user)
+{
+    static_cast<std::string*>(user)->append(data, size * count);
+    return size * count;
+}
+
+void BM_PlainCurlGet(benchmark::State& state)
+{
+    const std::string url = resultPage(static_cast<int>(state.range(0))).toStdString();
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
+    std::string body;
+    curl_easy_setopt(curl.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, &collect);
+    curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+    for (auto _ : state) {
+        body.clear();
+        if (curl_easy_perform(curl.get()) != CURLE_OK)
+            state.SkipWithError("GET failed");
+        benchmark::DoNotOptimize(body.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(body.size()));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_HttpClientGet(benchmark::State& state)
+{
+    const QString url = resultPage(static_cast<int>(state.range(0)));
+    kova::HttpClient http;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(http.get(url).body.size());
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_SerializeDocument(benchmark::State& state)
+{
+    const kova::HttpReply reply = kova::HttpClient().get(resultPage(static_cast<int>(state.range(0))));
+    for (auto _ : state) {
+        const kova::PageText text(kova::serializeDocument(reply.body, reply.contentType));
+        benchmark::DoNotOptimize(text.count());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_PageLoaderToPageText(benchmark::State& state)
+{
+    const QString url = resultPage(static_cast<int>(state.range(0)));
+    kova::PageLoader loader;
+    QEventLoop loop;
+    QObject::connect(&loader, &kova::PageLoader::DocumentComplete, &loop, &QEventLoop::quit);
+    kova::PageText text;
+    for (auto _ : state) {
+        loader.Navigate(url);
+        loop.exec();
+        loader.readDocumentInto(text);
+        qsizetype total = 0;
+        for (int i = 0; i < text.count(); ++i)
+            total += text.line(i).size();
+        benchmark::DoNotOptimize(total);
+        if (loader.lastLoadFailed())
+            state.SkipWithError("load failed");
+    }
+    state.counters["lines"] = text.count();
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+BENCHMARK(BM_PlainCurlGet)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HttpClientGet)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SerializeDocument)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_PageLoaderToPageText)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    kova::HttpClient::globalInit();
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+
+    QTemporaryDir dir;
+    kova::standin::StandInServer server;
+    kova::standin::ServerOptions options;
+    options.dataDir = dir.path();
+    server.start(options);
+    kova::setRequestHostsForTesting(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
+    for (int rows : {100, 1000, 10000})
+        kova::HttpClient().get(resultPage(rows)); // the server builds each catalogue once
+
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    kova::setRequestHostsForTesting({}, {}, {});
+    return 0;
+}

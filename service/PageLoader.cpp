@@ -1,0 +1,190 @@
+#include "service/PageLoader.h"
+
+#include "service/HttpClient.h"
+
+#include <QMetaObject>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace kova {
+namespace {
+
+// Why a load failed, in words for the error page; never the address (it can carry the
+// account in its query).
+QString failureReason(const HttpError& e)
+{
+    switch (e.kind()) {
+    case HttpError::Kind::Connect:
+        return QStringLiteral("无法连接到服务器，请检查网络连接。");
+    case HttpError::Kind::Stall:
+        return QStringLiteral("服务器长时间没有响应。");
+    case HttpError::Kind::Status:
+        return QStringLiteral("服务器返回错误（状态 %1）。").arg(e.status());
+    case HttpError::Kind::TooLarge:
+        return QStringLiteral("网页内容过大，无法显示。");
+    case HttpError::Kind::Transfer:
+    case HttpError::Kind::Cancelled:
+        break;
+    }
+    return QStringLiteral("接收网页时连接中断。");
+}
+
+} // namespace
+
+// The loader's worker thread: takes the newest request, GETs it with the loader's own
+// client and posts the document back to the loader's thread.
+struct PageLoader::Worker {
+    struct Request {
+        quint64 generation = 0;
+        QString url;
+        std::chrono::milliseconds connectTimeout = HttpClient::DefaultConnectTimeout;
+        std::chrono::milliseconds stallTimeout = HttpClient::DefaultStallTimeout;
+        qint64 maxBodyBytes = HttpClient::DefaultMaxBodyBytes;
+    };
+
+    explicit Worker(PageLoader* owner) : owner(owner) {}
+
+    void run()
+    {
+        for (;;) {
+            Request request;
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [this] { return stopping || pending.has_value(); });
+                if (stopping)
+                    return;
+                request = std::move(*pending);
+                pending.reset();
+                http.resetCancel(); // under the lock: a newer Navigate's cancel is never lost
+            }
+
+            QString text;
+            bool failed = false;
+            try {
+                http.setConnectTimeout(request.connectTimeout);
+                http.setStallTimeout(request.stallTimeout);
+                http.setMaxBodyBytes(request.maxBodyBytes);
+                const HttpReply reply = http.get(request.url);
+                text = serializeDocument(reply.body, reply.contentType);
+            } catch (const HttpError& e) {
+                if (e.kind() == HttpError::Kind::Cancelled)
+                    continue; // superseded or stopping: nobody waits for this one
+                text = errorDocument(failureReason(e));
+                failed = true;
+            } catch (const std::exception&) {
+                text = errorDocument(QStringLiteral("无法读取网页内容。"));
+                failed = true;
+            }
+
+            std::lock_guard lock(mutex);
+            if (stopping || pending.has_value())
+                continue; // a newer navigation is waiting: this reply is stale
+            // The owner outlives this thread (its destructor joins it); a call still queued
+            // when the owner is destroyed is discarded with the owner.
+            QMetaObject::invokeMethod(
+                owner,
+                [owner = owner, generation = request.generation, text = std::move(text), failed] {
+                    owner->complete(generation, text, failed);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+
+    PageLoader* const owner;
+    HttpClient http; // used by the worker thread only, apart from cancel()
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::optional<Request> pending;
+    bool stopping = false;
+    std::chrono::milliseconds connectTimeout = HttpClient::DefaultConnectTimeout;
+    std::chrono::milliseconds stallTimeout = HttpClient::DefaultStallTimeout;
+    qint64 maxBodyBytes = HttpClient::DefaultMaxBodyBytes;
+    std::thread thread;
+};
+
+PageLoader::PageLoader(QObject* parent) : QObject(parent)
+{
+    HttpClient::globalInit();
+}
+
+PageLoader::~PageLoader()
+{
+    if (!m_worker)
+        return;
+    {
+        std::lock_guard lock(m_worker->mutex);
+        m_worker->stopping = true;
+        m_worker->pending.reset();
+        m_worker->http.cancel();
+    }
+    m_worker->wake.notify_all();
+    if (m_worker->thread.joinable())
+        m_worker->thread.join();
+}
+
+void PageLoader::setConnectTimeout(std::chrono::milliseconds t)
+{
+    if (!m_worker)
+        m_worker = std::make_shared<Worker>(this);
+    std::lock_guard lock(m_worker->mutex);
+    m_worker->connectTimeout = t;
+}
+
+void PageLoader::setStallTimeout(std::chrono::milliseconds t)
+{
+    if (!m_worker)
+        m_worker = std::make_shared<Worker>(this);
+    std::lock_guard lock(m_worker->mutex);
+    m_worker->stallTimeout = t;
+}
+
+void PageLoader::setMaxBodyBytes(qint64 bytes)
+{
+    if (!m_worker)
+        m_worker = std::make_shared<Worker>(this);
+    std::lock_guard lock(m_worker->mutex);
+    m_worker->maxBodyBytes = bytes;
+}
+
+void PageLoader::Navigate(const QString& url)
+{
+    m_lastUrl = url;
+    m_loading = true;
+    const quint64 generation = ++m_generation;
+    if (!m_worker)
+        m_worker = std::make_shared<Worker>(this);
+    Worker& worker = *m_worker;
+    {
+        std::lock_guard lock(worker.mutex);
+        worker.pending =
+            Worker::Request{generation, url, worker.connectTimeout, worker.stallTimeout, worker.maxBodyBytes};
+        worker.http.cancel(); // a load still running is superseded
+        if (!worker.thread.joinable())
+            worker.thread = std::thread([w = &worker] { w->run(); });
+    }
+    worker.wake.notify_one();
+}
+
+void PageLoader::complete(quint64 generation, const QString& text, bool failed)
+{
+    if (generation != m_generation)
+        return; // a reply to an older navigation
+    m_documentText = text;
+    m_failed = failed;
+    m_hasDocument = true;
+    m_loading = false;
+    emit DocumentComplete();
+}
+
+void PageLoader::readDocumentInto(PageText& text) const
+{
+    if (!m_hasDocument)
+        return;
+    text.setText(m_documentText);
+    text.setFailedLoad(m_failed);
+}
+
+} // namespace kova

@@ -1,0 +1,53 @@
+#include "service/PictureDownload.h"
+
+#include "service/HttpClient.h"
+#include "store/Error.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+
+namespace kova {
+
+bool isCompleteJpeg(const QByteArray& body)
+{
+    if (body.size() < 4 || !body.startsWith("\xFF\xD8\xFF"))
+        return false;
+    // A picture cut short has no end-of-image marker; some encoders pad after it.
+    constexpr qsizetype tail = 64;
+    const qsizetype from = std::max<qsizetype>(2, body.size() - tail);
+    return body.indexOf("\xFF\xD9", from) >= 0;
+}
+
+bool downloadPicture(HttpClient& http, const QString& url, const QString& target)
+{
+    const QFileInfo info(target);
+    const QString name = info.fileName();
+    const bool unsafe =
+        name.isEmpty() || name.contains(QLatin1Char('\\')) || name == QLatin1String(".") ||
+        name == QLatin1String("..") ||
+        QDir::fromNativeSeparators(target).split(QLatin1Char('/')).contains(QStringLiteral(".."));
+    if (unsafe)
+        throw Error(QStringLiteral("图片文件名不合法：%1").arg(name));
+    if (info.exists())
+        return false;
+
+    const HttpReply reply = http.get(url);
+    if (!isCompleteJpeg(reply.body))
+        throw Error(
+            QStringLiteral("下载的内容不是完整的 JPEG 图片：%1").arg(HttpClient::addressForMessage(url)));
+
+    // Written under a temporary name and renamed, so a second writer of the same picture
+    // (the thumbnail thread and the window) never leaves or reads a torn file.
+    QSaveFile file(target);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Error(QStringLiteral("无法写入图片文件 %1：%2").arg(target, file.errorString()));
+    if (file.write(reply.body) != reply.body.size() || !file.commit())
+        throw Error(QStringLiteral("无法写入图片文件 %1：%2").arg(target, file.errorString()));
+    return true;
+}
+
+} // namespace kova

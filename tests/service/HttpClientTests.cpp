@@ -1,0 +1,144 @@
+#include "service/HttpClient.h"
+#include "tests/service/StandInFixture.h"
+
+#include <QElapsedTimer>
+
+#include <thread>
+
+using kova::HttpClient;
+using kova::HttpError;
+using kova::Requests;
+using kova::standin::Fault;
+
+namespace {
+
+class HttpClientTest : public kova::test::StandInTest {};
+
+// Runs `get` and returns the error it must throw.
+template <typename F> HttpError expectHttpError(F&& get)
+{
+    try {
+        get();
+    } catch (const HttpError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no HttpError thrown";
+    return HttpError(HttpError::Kind::Transfer, 0, QString());
+}
+
+} // namespace
+
+TEST_F(HttpClientTest, CookiesGoBackToTheHostThatSetThemOnly)
+{
+    HttpClient http;
+    const Requests r;
+    http.get(r.randomUser());
+    http.get(r.contactPage());
+    // Cookies do not tell ports apart, so the other host is reached by another name.
+    const QString otherHost = QStringLiteral("http://localhost:%1/").arg(server().directoryPort());
+    http.get(otherHost);
+
+    const QStringList log = server().log();
+    ASSERT_EQ(log.size(), 3);
+    EXPECT_TRUE(log[0].endsWith(QStringLiteral("cookie="))) << log[0].toStdString();
+    EXPECT_TRUE(log[1].contains(QStringLiteral("cookie=ASP.NET_SessionId="))) << log[1].toStdString();
+    EXPECT_TRUE(log[2].startsWith(QStringLiteral("directory "))) << log[2].toStdString();
+    EXPECT_TRUE(log[2].endsWith(QStringLiteral("cookie="))) << log[2].toStdString();
+
+    // Another client keeps cookies of its own.
+    HttpClient second;
+    second.get(r.contactPage());
+    EXPECT_TRUE(server().log().last().endsWith(QStringLiteral("cookie=")));
+}
+
+TEST_F(HttpClientTest, RedirectIsNotFollowed)
+{
+    HttpClient http;
+    const HttpError e =
+        expectHttpError([&] { http.get(Requests().serviceUrl() + QStringLiteral("/__control/redirect")); });
+    EXPECT_EQ(e.kind(), HttpError::Kind::Status);
+    EXPECT_EQ(e.status(), 302);
+    const QStringList log = server().log();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log[0].startsWith(QStringLiteral("service /__control/redirect 302")));
+}
+
+TEST_F(HttpClientTest, ErrorStatusNamesTheAddressButNotTheAccount)
+{
+    server().setFault(Fault::ErrorStatus);
+    HttpClient http;
+    const HttpError e = expectHttpError([&] {
+        http.get(
+            Requests().listAll(QStringLiteral("test1"), QStringLiteral("secretid"), QStringLiteral("pw77")));
+    });
+    EXPECT_EQ(e.kind(), HttpError::Kind::Status);
+    EXPECT_EQ(e.status(), 500);
+    EXPECT_TRUE(e.message().contains(QStringLiteral("500")));
+    EXPECT_TRUE(e.message().contains(QStringLiteral("/ListAll.aspx")));
+    EXPECT_FALSE(e.message().contains(QStringLiteral("secretid")));
+    EXPECT_FALSE(e.message().contains(QStringLiteral("pw77")));
+}
+
+TEST_F(HttpClientTest, RefusedConnectionIsAConnectError)
+{
+    HttpClient http;
+    const HttpError e = expectHttpError([&] { http.get(closedPortUrl() + QStringLiteral("/a?u=secretid")); });
+    EXPECT_EQ(e.kind(), HttpError::Kind::Connect);
+    EXPECT_FALSE(e.message().contains(QStringLiteral("secretid")));
+}
+
+TEST_F(HttpClientTest, SilentServerEndsWithinTheStallTimeOut)
+{
+    server().setFault(Fault::Stall);
+    HttpClient http;
+    http.setStallTimeout(std::chrono::milliseconds(800));
+    QElapsedTimer clock;
+    clock.start();
+    const HttpError e =
+        expectHttpError([&] { http.get(Requests().listAll(QStringLiteral("test20"), {}, {})); });
+    EXPECT_EQ(e.kind(), HttpError::Kind::Stall);
+    EXPECT_GE(clock.elapsed(), 700);
+    EXPECT_LT(clock.elapsed(), 4000);
+}
+
+TEST_F(HttpClientTest, CancelFromAnotherThreadEndsAStalledGetAtOnce)
+{
+    server().setFault(Fault::Stall);
+    HttpClient http;
+    QElapsedTimer clock;
+    clock.start();
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        http.cancel();
+    });
+    const HttpError e =
+        expectHttpError([&] { http.get(Requests().listAll(QStringLiteral("test20"), {}, {})); });
+    canceller.join();
+    EXPECT_EQ(e.kind(), HttpError::Kind::Cancelled);
+    EXPECT_LT(clock.elapsed(), 2000);
+
+    http.resetCancel();
+    server().setFault(Fault::None);
+    EXPECT_EQ(http.get(Requests().randomUser()).status, 200);
+}
+
+TEST_F(HttpClientTest, BrokenOrOversizedBodiesAreErrors)
+{
+    HttpClient http;
+    http.setMaxBodyBytes(4096);
+    EXPECT_EQ(
+        expectHttpError([&] { http.get(Requests().listAll(QStringLiteral("test100"), {}, {})); }).kind(),
+        HttpError::Kind::TooLarge);
+
+    http.setMaxBodyBytes(HttpClient::DefaultMaxBodyBytes);
+    server().setFault(Fault::DropMidBody);
+    EXPECT_EQ(
+        expectHttpError([&] { http.get(Requests().listAll(QStringLiteral("test100"), {}, {})); }).kind(),
+        HttpError::Kind::Transfer);
+
+    server().setFault(Fault::None);
+    const kova::HttpReply reply = http.get(Requests().listAll(QStringLiteral("test100"), {}, {}));
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.contentType, "text/html; charset=gbk");
+    EXPECT_GT(reply.body.size(), 4096);
+}

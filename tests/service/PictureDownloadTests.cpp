@@ -1,0 +1,123 @@
+#include "service/HttpClient.h"
+#include "service/PictureDownload.h"
+#include "tests/service/StandInFixture.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <thread>
+
+using kova::downloadPicture;
+using kova::HttpClient;
+using kova::standin::Fault;
+
+namespace {
+
+class PictureDownloadTest : public kova::test::StandInTest {
+protected:
+    void SetUp() override
+    {
+        StandInTest::SetUp();
+        ASSERT_TRUE(m_dir.isValid());
+    }
+
+    QString picture(const QString& cph) const
+    {
+        return server().directoryUrl() + QStringLiteral("/pic/") + cph + QStringLiteral(".jpg");
+    }
+    QString target(const QString& name) const { return m_dir.filePath(name); }
+    QStringList files() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden); }
+
+    QTemporaryDir m_dir;
+    HttpClient m_http;
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST_F(PictureDownloadTest, SavesAJpegOnceAndNeverFetchesItAgain)
+{
+    EXPECT_TRUE(downloadPicture(m_http, picture(QStringLiteral("102400010001")),
+                                target(QStringLiteral("102400010001.jpg"))));
+    const QByteArray saved = readAll(target(QStringLiteral("102400010001.jpg")));
+    EXPECT_TRUE(kova::isCompleteJpeg(saved));
+    EXPECT_EQ(saved, m_http.get(picture(QStringLiteral("102400010001"))).body);
+    server().clearLog();
+
+    EXPECT_FALSE(downloadPicture(m_http, picture(QStringLiteral("102400010001")),
+                                 target(QStringLiteral("102400010001.jpg"))));
+    EXPECT_TRUE(server().log().isEmpty());
+    EXPECT_EQ(files(), QStringList{QStringLiteral("102400010001.jpg")}); // no temporary left behind
+}
+
+TEST_F(PictureDownloadTest, AnythingButACompleteJpegLeavesNoFile)
+{
+    const QString path = target(QStringLiteral("7.jpg"));
+    EXPECT_THROW(downloadPicture(m_http, picture(QStringLiteral("not-a-name")), path), kova::Error); // 404
+    const std::pair<Fault, const char*> faults[] = {{Fault::HtmlAsPicture, "html page with 200"},
+                                                    {Fault::TruncatedJpeg, "half a jpeg with 200"},
+                                                    {Fault::DropMidBody, "connection dropped"},
+                                                    {Fault::ErrorStatus, "status 500"}};
+    for (const auto& [fault, what] : faults) {
+        server().setFault(fault);
+        EXPECT_THROW(downloadPicture(m_http, picture(QStringLiteral("7")), path), kova::Error) << what;
+        EXPECT_TRUE(files().isEmpty()) << what;
+    }
+    EXPECT_THROW(downloadPicture(
+                     m_http, kova::test::StandInTest::closedPortUrl() + QStringLiteral("/pic/7.jpg"), path),
+                 kova::Error);
+    EXPECT_TRUE(files().isEmpty());
+
+    // The next writer of the product tries again.
+    server().setFault(Fault::None);
+    EXPECT_TRUE(downloadPicture(m_http, picture(QStringLiteral("7")), path));
+}
+
+TEST_F(PictureDownloadTest, UnsafeTargetsAreRefusedBeforeAnyRequest)
+{
+    for (const QString& name :
+         {QStringLiteral("sub/../x.jpg"), QStringLiteral("a\\b.jpg"), QStringLiteral("..")}) {
+        EXPECT_THROW(downloadPicture(m_http, picture(QStringLiteral("8")), target(name)), kova::Error)
+            << name.toStdString();
+    }
+    EXPECT_TRUE(server().log().isEmpty());
+    EXPECT_TRUE(files().isEmpty());
+}
+
+TEST_F(PictureDownloadTest, TwoWritersOfOnePictureLeaveOneWholeFile)
+{
+    const QString path = target(QStringLiteral("9.jpg"));
+    auto writer = [&] {
+        HttpClient http;
+        for (int i = 0; i < 5; ++i) {
+            try {
+                downloadPicture(http, picture(QStringLiteral("9")), path);
+            } catch (const kova::Error&) {
+                ADD_FAILURE() << "a writer failed";
+            }
+            QFile::remove(path);
+        }
+        downloadPicture(http, picture(QStringLiteral("9")), path);
+    };
+    std::thread a(writer);
+    std::thread b(writer);
+    a.join();
+    b.join();
+    EXPECT_TRUE(kova::isCompleteJpeg(readAll(path)));
+    EXPECT_EQ(files(), QStringList{QStringLiteral("9.jpg")});
+}
+
+TEST(PictureBody, OnlyACompleteJpegCounts)
+{
+    EXPECT_FALSE(kova::isCompleteJpeg(QByteArray()));
+    EXPECT_FALSE(kova::isCompleteJpeg("<html><body>404</body></html>"));
+    EXPECT_FALSE(kova::isCompleteJpeg(QByteArray("\xFF\xD8\xFF\xE0", 4) + QByteArray(500, 'x')));
+    EXPECT_TRUE(kova::isCompleteJpeg(QByteArray("\xFF\xD8\xFF\xE0", 4) + QByteArray(500, 'x') + "\xFF\xD9"));
+    EXPECT_TRUE(kova::isCompleteJpeg(QByteArray("\xFF\xD8\xFF\xE0", 4) + QByteArray(500, 'x') + "\xFF\xD9" +
+                                     QByteArray(10, '\0')));
+}
