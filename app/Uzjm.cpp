@@ -65,6 +65,8 @@ Tfrmkova::Tfrmkova(QWidget* parent)
     ui.DBGridEh2->setDataset(&ADOQuery3);
     wireLayoutHandlers();
     wireSearchHandlers();
+    wireResultHandlers();
+    wireFavoriteHandlers();
     connect(&wbwebb, &PageLoader::DocumentComplete, this, [this] { Guarded([this] { wbwebbDocumentComplete(); }); });
 
     Guarded([this] { FormCreate(); });
@@ -83,7 +85,15 @@ void Tfrmkova::FormCreate()
 {
     m_state.ListMode = 0;
     m_state.AppDir = programFolder();
-    applySkin();
+    ui.suiToolBar1->setTransparent(true);
+    // The skin's failure is reported; the tool bar is made transparent again either way.
+    try {
+        applySkin();
+    } catch (...) {
+        ui.suiToolBar1->setTransparent(true);
+        throw;
+    }
+    ui.suiToolBar1->setTransparent(true);
 }
 
 void Tfrmkova::applySkin()

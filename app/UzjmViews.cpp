@@ -25,11 +25,10 @@ void Tfrmkova::wireLayoutHandlers()
     }
 
     // Pointer moves over these hide the picture preview (btn7 has no such handler).
-    const QWidget* hiders[] = {ui.pnl1, ui.pnl3, ui.suiToolBar1, ui.btn1, ui.btn2, ui.btn3,
-                               ui.btn5,  ui.btn8, ui.btn9,       ui.btn10, ui.suiForm1};
-    for (const QWidget* w : hiders) {
-        connect(MouseMoveWatcher::watch(const_cast<QWidget*>(w)), &MouseMoveWatcher::moved, this,
-                [this] { HidePreview(); });
+    QWidget* const hiders[] = {ui.pnl1, ui.pnl3, ui.suiToolBar1, ui.btn1,  ui.btn2,    ui.btn3,
+                               ui.btn5, ui.btn8, ui.btn9,        ui.btn10, ui.suiForm1};
+    for (QWidget* w : hiders) {
+        connect(MouseMoveWatcher::watch(w), &MouseMoveWatcher::moved, this, [this] { HidePreview(); });
     }
 }
 

@@ -1,0 +1,75 @@
+#include "ui/StatusBar.h"
+
+#include <QPainter>
+
+namespace kova {
+
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {}
+
+void StatusBar::addPanel(int width, const QString& text)
+{
+    m_panels.push_back({width, text});
+    update();
+}
+
+void StatusBar::setPanelText(int panel, const QString& text)
+{
+    if (panel < 0 || panel >= panelCount())
+        return;
+    m_panels[static_cast<size_t>(panel)].text = text;
+    update(panelRect(panel));
+}
+
+QString StatusBar::panelText(int panel) const
+{
+    if (panel < 0 || panel >= panelCount())
+        return {};
+    return m_panels[static_cast<size_t>(panel)].text;
+}
+
+QRect StatusBar::panelRect(int panel) const
+{
+    int x = 0;
+    for (int i = 0; i < panelCount(); ++i) {
+        const int w = m_panels[static_cast<size_t>(i)].width;
+        const bool last = i == panelCount() - 1 || w < 0;
+        const int width = last ? qMax(0, this->width() - x) : w;
+        if (i == panel)
+            return {x, 0, width, height()};
+        x += width;
+    }
+    return {};
+}
+
+void StatusBar::setColor(const QColor& color)
+{
+    m_color = color;
+    update();
+}
+
+QSize StatusBar::sizeHint() const
+{
+    return {400, 21};
+}
+
+void StatusBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), m_color);
+    p.setFont(font());
+    for (int i = 0; i < panelCount(); ++i) {
+        const QRect r = panelRect(i).adjusted(0, 2, -2, -1);
+        // Each panel sits sunken in the bar.
+        p.setPen(QColor(160, 160, 160));
+        p.drawLine(r.topLeft(), r.topRight());
+        p.drawLine(r.topLeft(), r.bottomLeft());
+        p.setPen(QColor(255, 255, 255));
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        p.drawLine(r.topRight(), r.bottomRight());
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(r.adjusted(2, 0, -2, 0), Qt::AlignCenter | Qt::TextSingleLine,
+                   m_panels[static_cast<size_t>(i)].text);
+    }
+}
+
+} // namespace kova

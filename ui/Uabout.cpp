@@ -1,0 +1,55 @@
+#include "ui/Uabout.h"
+
+#include "store/Error.h"
+#include "store/JpegLoader.h"
+#include "ui/Pictures.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace kova {
+
+QPointer<Tfrmabout> frmabout;
+
+Tfrmabout::Tfrmabout(QWidget* parent) : Tfrmabout(aboutPictureJpeg(), parent) {}
+
+Tfrmabout::Tfrmabout(const QByteArray& jpeg, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), Image1(nullptr)
+{
+    const JpegResult picture = decodeJpeg(jpeg);
+    if (picture.image.isNull())
+        throw Error(QStringLiteral("关于软件的图片无法显示：%1").arg(picture.error));
+
+    setObjectName(QStringLiteral("frmabout"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(ClientWidth, ClientHeight);
+
+    Image1 = new ClickLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, ClientWidth, ClientHeight);
+    Image1->setScaledContents(true);
+    Image1->setPixmap(QPixmap::fromImage(picture.image));
+    Image1->setCursor(Qt::PointingHandCursor);
+    connect(Image1, &ClickLabel::clicked, this, &Tfrmabout::Image1Click);
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(0, 0), size());
+        r.moveCenter(screen->availableGeometry().center());
+        move(r.topLeft());
+    }
+}
+
+void Tfrmabout::Image1Click()
+{
+    close();
+}
+
+Tfrmabout* showAboutWindow(QWidget* owner)
+{
+    auto* window = new Tfrmabout(owner);
+    frmabout = window;
+    window->show();
+    return window;
+}
+
+} // namespace kova
