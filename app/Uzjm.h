@@ -76,6 +76,29 @@ public:
     const std::vector<std::unique_ptr<TGetMM>>& fetchers() const { return m_fetchers; }
     int getCxnrRuns() const { return m_getCxnrRuns; }
 
+    // The result grid (UzjmResults.cpp).
+    void DBGridEh1DrawColumnCell(GridCanvas& canvas, const QRect& rect, int dataCol, const GridColumn& column,
+                                 GridDrawState state);
+    void DBGridEh1CellClick(int dataCol);
+    void DBGridEh1MouseMove(QPoint pos);
+    // The reply of the add-to-favorites request sent through WebBrowser1.
+    void WebBrowser1DocumentComplete();
+    void addResultFavorite();
+    void previewResultPicture();
+
+    // Favorites and price-drop notices (UzjmFavorites.cpp).
+    void btn2Click();
+    void btn3Click();
+    void DBGridEh2DrawColumnCell(GridCanvas& canvas, const QRect& rect, int dataCol, const GridColumn& column,
+                                 GridDrawState state);
+    void DBGridEh2CellClick(int dataCol);
+    void DBGridEh2MouseMove(QPoint pos);
+    // Reads an auxiliary window's page for what the window was opened for.
+    void readAuxiliaryPage(class Tfrmsc& aux);
+    // The "删除收藏" cell and Ctrl+Delete on DBGridEh2.
+    void deleteFavorite();
+    void previewFavoritePicture();
+
     bool shown() const { return m_shown; }
 
 protected:
@@ -86,12 +109,30 @@ protected:
 private:
     void wireLayoutHandlers(); // UzjmViews.cpp
     void wireSearchHandlers(); // UzjmSearch.cpp
+    void wireResultHandlers(); // UzjmResults.cpp
+    void wireFavoriteHandlers(); // UzjmFavorites.cpp
     void applySkin();
 
     ProgramState m_state;
     bool m_shown = false;
     std::vector<std::unique_ptr<TGetMM>> m_fetchers;
     int m_getCxnrRuns = 0;
+
+    // Result grid state (UzjmResults.cpp).
+    int ResultGridMouseY = 0; // pointer Y in grid pixels at the latest move over the grid
+    // shared_ptr: the queue's type is complete only in UzjmResults.cpp.
+    std::shared_ptr<class FavoriteRequestQueue> m_favoriteRequests;
+    void sendNextFavorite();
+    void markResultFavorite(const QString& bh, const QString& cph);
+
+    // Favorites state (UzjmFavorites.cpp).
+    void openFavoriteList(int listMode);
+    void sendNextFavoriteDelete();
+    void wbwebbFavoriteDeleteComplete();
+    QPointer<QWidget> m_listWindow; // the newest favorites or price-drop window
+    int FavGridMouseY = 0;          // pointer Y in grid pixels at the latest move over DBGridEh2
+    QStringList m_favoriteDeletes;  // delete requests waiting for wbwebb
+    QString m_favoriteDeleteInFlight;
 };
 
 // The program-wide reference to the main window (set before its construction starts).

@@ -1,0 +1,276 @@
+// The favorites and price-drop commands, the auxiliary window's page reading and the
+// favorites grid.
+#include "app/Uzjm.h"
+
+#include "favorites/FavoritesGridPainter.h"
+#include "favorites/FavoritesListReader.h"
+#include "favorites/Usc.h"
+#include "links/Browser.h"
+#include "links/VersionPage.h"
+#include "results/PicturePreview.h"
+#include "results/ScreenCursor.h"
+#include "service/Requests.h"
+#include "store/PictureCache.h"
+#include "store/SettingsRecord.h"
+#include "ui/Messages.h"
+
+#include <QPixmap>
+#include <QTimer>
+
+namespace kova {
+namespace {
+
+const QString DeleteQuestion = QStringLiteral("确定删除当前选择的收藏商品吗？ ");
+const QString DeleteNotDeliveredText =
+    QStringLiteral("删除请求未能送达服务器，请检查网络连接。该收藏商品可能会在下次获取收藏夹时再次出现。");
+const QColor ClickableColumnColor(0, 0, 255);
+// cpmc, jjcj and bz2: the columns that react to a click.
+constexpr int ClickableColumns[] = {1, 2, 7};
+
+bool isField(const QString& field, const char* name)
+{
+    return field.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+}
+
+FavoriteList listOf(int listMode)
+{
+    return listMode == TextsOf(FavoriteList::PriceDrops).listMode ? FavoriteList::PriceDrops
+                                                                  : FavoriteList::Favorites;
+}
+
+// Every auxiliary window reads through the main window that owns it.
+void readThroughOwner(Tfrmsc& aux)
+{
+    if (auto* owner = qobject_cast<Tfrmkova*>(aux.parentWidget()))
+        owner->readAuxiliaryPage(aux);
+}
+
+} // namespace
+
+void Tfrmkova::wireFavoriteHandlers()
+{
+    Tfrmsc::setDefaultReader(&readThroughOwner);
+    connect(ui.btn2, &QToolButton::clicked, this, [this] { Guarded([this] { btn2Click(); }); });
+    connect(ui.btn3, &QToolButton::clicked, this, [this] { Guarded([this] { btn3Click(); }); });
+
+    DBGridEh& grid = *ui.DBGridEh2;
+    grid.setDrawColumnCellHandler(
+        [this](GridCanvas& canvas, const QRect& rect, int dataCol, const GridColumn& column,
+               GridDrawState state) { DBGridEh2DrawColumnCell(canvas, rect, dataCol, column, state); });
+    connect(&grid, &DBGridEh::CellClick, this,
+            [this](int col) { Guarded([this, col] { DBGridEh2CellClick(col); }); });
+    connect(&grid, &DBGridEh::MouseMoved, this,
+            [this](QPoint pos) { Guarded([this, pos] { DBGridEh2MouseMove(pos); }); });
+    // Ctrl+Delete deletes at the service too, like the "删除收藏" cell.
+    grid.setDeleteRowHandler([this] { deleteFavorite(); });
+
+    connect(&wbwebb, &PageLoader::DocumentComplete, this,
+            [this] { Guarded([this] { wbwebbFavoriteDeleteComplete(); }); });
+}
+
+void Tfrmkova::btn2Click()
+{
+    openFavoriteList(TextsOf(FavoriteList::Favorites).listMode);
+}
+
+void Tfrmkova::btn3Click()
+{
+    openFavoriteList(TextsOf(FavoriteList::PriceDrops).listMode);
+}
+
+void Tfrmkova::openFavoriteList(int listMode)
+{
+    const FavoriteList list = listOf(listMode);
+    const FavoriteListTexts& texts = TextsOf(list);
+    m_state.ListMode = texts.listMode;
+    ui.btn1->setEnabled(true);
+    ui.btn2->setEnabled(list != FavoriteList::Favorites);
+    ui.btn3->setEnabled(list != FavoriteList::PriceDrops);
+
+    // A list still loading for an earlier command is superseded: its reply is dropped.
+    if (m_listWindow)
+        m_listWindow->close();
+    auto* aux = new Tfrmsc(
+        list == FavoriteList::Favorites ? Tfrmsc::Purpose::Favorites : Tfrmsc::Purpose::PriceDrops, this);
+    m_listWindow = aux;
+    aux->show();
+    ui.StatusBar1->setPanelText(0, texts.status);
+
+    ui.pan01->setVisible(false);
+    ui.pan02->setVisible(true);
+    ui.pan03->setVisible(false);
+    showProgress(0, texts.waiting);
+
+    if (ADOQuery3.isActive() && ADOQuery3.recordCount() > 0) {
+        qry3.setSql(QStringLiteral("delete from scnr"));
+        qry3.execute();
+    }
+    ADOQuery3.close();
+    ADOQuery3.setSql(QStringLiteral("select * from scnr order by scsj"));
+    ADOQuery3.open();
+
+    aux->Memo1.clear();
+    const Requests requests;
+    aux->WebBrowser1.Navigate(list == FavoriteList::Favorites
+                                  ? requests.listFavorites(m_state.UserId, m_state.UserPassword)
+                                  : requests.listPriceDrops(m_state.UserId, m_state.UserPassword));
+}
+
+void Tfrmkova::readAuxiliaryPage(Tfrmsc& aux)
+{
+    if (aux.purpose() == Tfrmsc::Purpose::VersionPage) {
+        SettingsRecord settings(qry2);
+        if (const auto ids = ReadVersionPage(aux.Memo1, settings)) {
+            m_state.TaobaoPid = ids->taobaoPid;
+            m_state.JdUnionId = ids->jdUnionId;
+        }
+        return;
+    }
+    if (&aux != m_listWindow.data())
+        return; // a newer list command has emptied scnr and fills it
+
+    const FavoriteList list =
+        aux.purpose() == Tfrmsc::Purpose::Favorites ? FavoriteList::Favorites : FavoriteList::PriceDrops;
+    const FavoriteListTexts& texts = TextsOf(list);
+    // After a search command the list is still stored, but the user is looking at the
+    // results: the progress panel, the status bar and messages belong to the search then.
+    const bool inView = m_state.ListMode == texts.listMode;
+
+    SettingsRecord settings(qry2);
+    FavoritesListReader reader({ADOQuery3, settings, *IdHTTP}, m_state, list,
+                               [this, inView](int bar, const QString& label) {
+                                   if (inView)
+                                       showProgress(bar, label);
+                               });
+    FavoritesListReader::Outcome outcome;
+    try {
+        outcome = reader.read(aux.Memo1);
+    } catch (...) {
+        if (inView)
+            ui.suiImagePanel1->setVisible(false);
+        throw;
+    }
+    aux.FavPageValid = outcome.pageValid;
+
+    if (inView) {
+        ui.suiProgressBar1->setValue(100);
+        ui.lbl2->setText(texts.end);
+        ui.suiProgressBar1->repaint();
+        ui.lbl2->repaint();
+        ui.suiImagePanel1->setVisible(false);
+        if (!outcome.pageValid && ADOQuery3.recordCount() == 0) {
+            ShowInfo(ListNoNetworkText);
+            return;
+        }
+    }
+    ADOQuery3.first();
+    if (inView)
+        ui.StatusBar1->setPanelText(0, texts.countText(ADOQuery3.recordCount()));
+    for (int col : ClickableColumns)
+        ui.DBGridEh2->setColumnFontColor(col, ClickableColumnColor);
+}
+
+void Tfrmkova::DBGridEh2DrawColumnCell(GridCanvas& canvas, const QRect& rect, int dataCol,
+                                       const GridColumn& column, GridDrawState state)
+{
+    DrawFavoriteCell(canvas, rect, column, state, PictureCache(m_state.TempDir),
+                     [&] { ui.DBGridEh2->DefaultDrawColumnCell(canvas, rect, dataCol, column, state); });
+}
+
+void Tfrmkova::DBGridEh2MouseMove(QPoint pos)
+{
+    FavGridMouseY = pos.y();
+    const GridCoord at = ui.DBGridEh2->MouseCoord(pos);
+    if (at.col <= 0 || at.row <= 0)
+        return;
+    const QString field = ui.DBGridEh2->column(at.col).field;
+    const bool clickable = isField(field, "cpmc") || isField(field, "jjcj") || isField(field, "bz2");
+    SetScreenCursor(clickable ? ScreenCursor::Hand : ScreenCursor::Default);
+    if (!isField(field, "bz1"))
+        HidePreview();
+}
+
+void Tfrmkova::DBGridEh2CellClick(int dataCol)
+{
+    if (dataCol < 0 || dataCol >= ui.DBGridEh2->columnCountEh() || !ADOQuery3.isActive() ||
+        ADOQuery3.recordCount() == 0)
+        return;
+    const QString field = ui.DBGridEh2->column(dataCol).field;
+    if (isField(field, "cpmc"))
+        OpenInBrowser(ADOQuery3.fieldText(QStringLiteral("cplj")));
+    else if (isField(field, "jjcj"))
+        OpenInBrowser(Requests().preciseComparison(ADOQuery3.fieldText(QStringLiteral("cpmc"))));
+    else if (isField(field, "bz2"))
+        deleteFavorite();
+    else if (isField(field, "bz1"))
+        previewFavoritePicture();
+}
+
+void Tfrmkova::deleteFavorite()
+{
+    if (!ADOQuery3.isActive() || ADOQuery3.recordCount() == 0)
+        return;
+    const QString ufid = ADOQuery3.fieldText(QStringLiteral("ufid")).trimmed();
+    if (ufid.isEmpty())
+        return;
+    if (!AskOkCancel(DeleteQuestion))
+        return;
+    const QString request = Requests().deleteFavorite(m_state.UserId, m_state.UserPassword, ufid);
+    // The row goes at once; the service is told without waiting for its reply.
+    ADOQuery3.deleteRow();
+    m_favoriteDeletes.append(request);
+    sendNextFavoriteDelete();
+    ui.StatusBar1->setPanelText(0, TextsOf(listOf(m_state.ListMode)).countText(ADOQuery3.recordCount()));
+}
+
+void Tfrmkova::sendNextFavoriteDelete()
+{
+    // One at a time: a new navigation of wbwebb would cancel a delete still on its way.
+    if (!m_favoriteDeleteInFlight.isEmpty() || m_favoriteDeletes.isEmpty())
+        return;
+    m_favoriteDeleteInFlight = m_favoriteDeletes.takeFirst();
+    wbwebb.Navigate(m_favoriteDeleteInFlight);
+}
+
+void Tfrmkova::wbwebbFavoriteDeleteComplete()
+{
+    if (m_favoriteDeleteInFlight.isEmpty())
+        return;
+    // Another navigation of wbwebb (a search) may have cancelled the delete.
+    const bool delivered = wbwebb.lastUrl() == m_favoriteDeleteInFlight && !wbwebb.lastLoadFailed();
+    m_favoriteDeleteInFlight.clear();
+    // The next request goes out once every reader of this completion has run. In results
+    // mode wbwebb's reply would be read as a result page, so deletes still waiting then
+    // are given up and reported.
+    QTimer::singleShot(0, this, [this, delivered] {
+        Guarded([this, delivered] {
+            bool undelivered = !delivered;
+            if (m_state.ListMode == 1 && !m_favoriteDeletes.isEmpty()) {
+                m_favoriteDeletes.clear();
+                undelivered = true;
+            }
+            sendNextFavoriteDelete();
+            if (undelivered)
+                ShowInfo(DeleteNotDeliveredText);
+        });
+    });
+}
+
+void Tfrmkova::previewFavoritePicture()
+{
+    const QString cph = ADOQuery3.fieldText(QStringLiteral("cph"));
+    const QString dtp = ADOQuery3.fieldText(QStringLiteral("dtp"));
+    if (dtp.isEmpty())
+        return;
+    const HourglassCursor hourglass;
+    const QImage picture = LoadLargePicture(*IdHTTP, PictureCache(m_state.TempDir), cph, dtp);
+    ui.BigImage->setPixmap(QPixmap::fromImage(picture));
+    ui.BigPanel->move(ui.BigPanel->x(), FavoritePreviewTop(height(), FavGridMouseY));
+    ui.BigPanel->raise();
+    ui.BigImage->setVisible(true);
+    ui.BigPanel->setVisible(true);
+    ui.BigImage->repaint();
+    ui.BigPanel->repaint();
+}
+
+} // namespace kova

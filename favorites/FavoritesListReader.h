@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace kova {
+
+class Dataset;
+class HttpClient;
+class PageText;
+class SettingsRecord;
+struct ProgramState;
+
+// The two lists the service keeps for an account: the favorites and the price-drop
+// notices among them. Both are read into scnr the same way; they differ in ListMode,
+// the request and the texts the user sees.
+enum class FavoriteList { Favorites, PriceDrops };
+
+struct FavoriteListTexts {
+    int listMode;    // 2 or 3
+    QString status;  // status bar while the list is fetched
+    QString waiting; // progress label before the page arrives
+    QString row;     // progress label per row, followed by merchant "） " name
+    QString end;     // progress label when the page has been read
+    QString count;   // status bar after reading, followed by N " 条记录"
+
+    QString rowText(const QString& merchant, const QString& name) const;
+    QString countText(int rows) const;
+};
+const FavoriteListTexts& TextsOf(FavoriteList list);
+
+inline const QString ListNoNetworkText = QStringLiteral("可能当前网络没有连接，请检查连通后再次搜索。");
+
+// Reads a favorites or price-drop list page into scnr. The page is a list page when a
+// line holds "序列" (the header caption) or the account's user id. Every "<TR>" line not
+// followed by a "序列" line starts a row of twelve cell lines; each row is appended to
+// scnr with its non-empty cells, the product link as text with the operator's affiliate
+// ids, and its small picture is downloaded into the picture cache when missing. A picture
+// that cannot be fetched leaves the row without one; the reading goes on.
+class FavoritesListReader {
+public:
+    struct Objects {
+        Dataset& favorites; // open on scnr (the favorites grid's query)
+        SettingsRecord& settings;
+        HttpClient& http;
+    };
+    // Called with the bar position (0..100) and the label text after each stored row.
+    using Progress = std::function<void(int bar, const QString& label)>;
+
+    struct Outcome {
+        bool pageValid = false; // FavPageValid
+        int rowLines = 0;       // "<TR>" lines of the page, header rows included
+        int stored = 0;         // rows appended to scnr
+        int downloaded = 0;     // small pictures fetched
+        int pictureFailures = 0;
+        bool accountStored = false;
+    };
+
+    FavoritesListReader(Objects objects, ProgramState& state, FavoriteList list, Progress progress);
+
+    Outcome read(const PageText& page);
+
+    static constexpr int CellCount = 12;
+
+private:
+    void readRow(const PageText& page, int rowLine, Outcome& outcome);
+
+    Objects m_db;
+    ProgramState& m_state;
+    const FavoriteListTexts& m_texts;
+    Progress m_progress;
+};
+
+// Bar position after `stored` rows of a page with `rowLines` "<TR>" lines; never above 100.
+int ListProgress(int stored, int rowLines);
+
+} // namespace kova
