@@ -148,6 +148,12 @@ void Tfrmkova::wbwebbDocumentComplete()
     wbwebb.readDocumentInto(mmo1);
     if (m_state.ListMode != 1)
         return;
+    // Only the account request and the searches are read here: a favorite's delete reply
+    // that arrives after the user went back to the results is no result page.
+    const Requests requests;
+    const QString url = wbwebb.lastUrl();
+    if (url != requests.randomUser() && !url.startsWith(requests.listAll({}, {}, {}).section(QLatin1Char('?'), 0, 0)))
+        return;
 
     SettingsRecord settings(qry2);
     ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings, *IdHTTP}, m_state,

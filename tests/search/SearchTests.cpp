@@ -4,6 +4,7 @@
 #include "store/Cipher.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 
 using namespace kova;
 using namespace kova::test;
@@ -269,6 +270,24 @@ TEST_F(Search, ResultsViewButtonShowsTheCount)
     EXPECT_TRUE(w.ui.pan01->isVisible());
     EXPECT_FALSE(w.ui.btn1->isEnabled());
     EXPECT_TRUE(w.ui.btn2->isEnabled());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Search, OtherRepliesOfTheMainLoaderAreNotReadAsResults)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("test5"));
+    messages.clear();
+    // A favorite's delete reply arriving while the results view is shown.
+    w.wbwebb.Navigate(Requests().deleteFavorite(w.state().UserId, w.state().UserPassword, QStringLiteral("77")));
+    ASSERT_TRUE(waitUntil([&] { return !w.wbwebb.isLoading(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 5 条记录"));
+    EXPECT_EQ(messagesWith(NoNetwork), 0);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 5);
 }
 
 } // namespace
