@@ -1,0 +1,169 @@
+// The result grid's drawing, clicks and pointer.
+#include "app/Uzjm.h"
+
+#include "links/Browser.h"
+#include "results/FavoriteRequestQueue.h"
+#include "results/PicturePreview.h"
+#include "results/ResultCellPainter.h"
+#include "results/ResultGridActions.h"
+#include "results/ScreenCursor.h"
+#include "service/Requests.h"
+#include "store/PictureCache.h"
+#include "ui/Messages.h"
+
+#include <QPixmap>
+#include <QScopeGuard>
+
+namespace kova {
+namespace {
+
+QString quotedLiteral(const QString& text)
+{
+    QString doubled = text;
+    doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+}
+
+} // namespace
+
+void Tfrmkova::wireResultHandlers()
+{
+    m_favoriteRequests = std::make_shared<FavoriteRequestQueue>();
+    DBGridEh* grid = ui.DBGridEh1;
+    grid->setDrawColumnCellHandler(
+        [this](GridCanvas& canvas, const QRect& rect, int dataCol, const GridColumn& column,
+               GridDrawState state) { DBGridEh1DrawColumnCell(canvas, rect, dataCol, column, state); });
+    connect(grid, &DBGridEh::CellClick, this,
+            [this](int col) { Guarded([this, col] { DBGridEh1CellClick(col); }); });
+    connect(grid, &DBGridEh::MouseMoved, this,
+            [this](QPoint pos) { Guarded([this, pos] { DBGridEh1MouseMove(pos); }); });
+    connect(&WebBrowser1, &PageLoader::DocumentComplete, this,
+            [this] { Guarded([this] { WebBrowser1DocumentComplete(); }); });
+}
+
+void Tfrmkova::DBGridEh1DrawColumnCell(GridCanvas& canvas, const QRect& rect, int dataCol,
+                                       const GridColumn& column, GridDrawState state)
+{
+    const ResultCellPainter painter(PictureCache(m_state.TempDir),
+                                    [this](const QString& cph) { return FindPictureRecord(qry1, cph); });
+    painter.paint(canvas, rect, column.field, state,
+                  [&] { ui.DBGridEh1->DefaultDrawColumnCell(canvas, rect, dataCol, column, state); });
+}
+
+void Tfrmkova::DBGridEh1CellClick(int dataCol)
+{
+    switch (ResultCellActionFor(ui.DBGridEh1->column(dataCol).field)) {
+    case ResultCellAction::OpenProduct:
+        OpenInBrowser(ADOQuery2.fieldText(QStringLiteral("cplj")));
+        break;
+    case ResultCellAction::OpenComparison:
+        OpenInBrowser(Requests().preciseComparison(ADOQuery2.fieldText(QStringLiteral("cpmc"))));
+        break;
+    case ResultCellAction::AddFavorite:
+        addResultFavorite();
+        break;
+    case ResultCellAction::PreviewPicture:
+        previewResultPicture();
+        break;
+    case ResultCellAction::None:
+        break;
+    }
+}
+
+void Tfrmkova::addResultFavorite()
+{
+    const QString bh = ADOQuery2.fieldText(QStringLiteral("bh"));
+    if (bh.isEmpty())
+        return;
+    const auto hideProgress = [this] {
+        ui.suiImagePanel1->setVisible(false);
+        ui.suiImagePanel1->lower();
+        ui.suiImagePanel1->repaint();
+    };
+    hideProgress();
+    const QString cph = ADOQuery2.fieldText(QStringLiteral("cph"));
+    if (ADOQuery2.fieldText(QStringLiteral("check")) != FavoriteInviteText) {
+        ShowInfo(FavoriteAlreadyText);
+    } else if (m_state.UserId.isEmpty()) {
+        // Without an account the service cannot keep the favorite: nothing is sent.
+        ShowInfo(FavoriteNoAccountText);
+    } else if (m_favoriteRequests->contains(bh, cph)) {
+        ShowInfo(FavoritePendingText);
+    } else {
+        // The row is marked and success reported when the service's reply has come.
+        m_favoriteRequests->add({bh, cph, Requests().addFavorite(m_state.UserId, m_state.UserPassword, bh)});
+        sendNextFavorite();
+    }
+    hideProgress();
+}
+
+void Tfrmkova::sendNextFavorite()
+{
+    if (const auto next = m_favoriteRequests->startNext())
+        WebBrowser1.Navigate(next->url);
+}
+
+void Tfrmkova::WebBrowser1DocumentComplete()
+{
+    const auto done = m_favoriteRequests->finish();
+    if (!done)
+        return;
+    const bool failed = WebBrowser1.lastLoadFailed();
+    // Whatever becomes of this reply, the requests behind it still go out.
+    auto sendNext = qScopeGuard([this] { sendNextFavorite(); });
+    if (!failed)
+        markResultFavorite(done->bh, done->cph);
+    sendNext.dismiss();
+    sendNextFavorite();
+    ShowInfo(failed ? FavoriteFailedText : FavoriteAddedText);
+}
+
+void Tfrmkova::markResultFavorite(const QString& bh, const QString& cph)
+{
+    const int row = FindResultRow(ADOQuery2, bh, cph);
+    if (row < 0) {
+        // Filtered out of the list meanwhile: the table still remembers it.
+        ADOConnection1.execute(
+            QStringLiteral("update cxnr set \"check\"=%1 where bh=%2 and cph=%3")
+                .arg(quotedLiteral(FavoriteDoneText), quotedLiteral(bh), quotedLiteral(cph)));
+        return;
+    }
+    const int current = ADOQuery2.recNo();
+    ADOQuery2.setRecNo(row + 1);
+    ADOQuery2.edit();
+    ADOQuery2.setField(QStringLiteral("check"), FavoriteDoneText);
+    ADOQuery2.post();
+    if (current != row + 1)
+        ADOQuery2.setRecNo(current);
+}
+
+void Tfrmkova::previewResultPicture()
+{
+    const QString cph = ADOQuery2.fieldText(QStringLiteral("cph"));
+    const QString dtp = ADOQuery2.fieldText(QStringLiteral("dtp"));
+    if (dtp.isEmpty())
+        return;
+    const HourglassCursor hourglass;
+    const QImage picture = LoadLargePicture(*IdHTTP, PictureCache(m_state.TempDir), cph, dtp);
+    ui.BigImage->setPixmap(QPixmap::fromImage(picture));
+    ui.BigPanel->move(ResultPreviewPosition(ui.BigPanel->pos(), ResultGridMouseY));
+    ui.BigPanel->raise();
+    ui.BigImage->setVisible(true);
+    ui.BigPanel->setVisible(true);
+    ui.BigImage->repaint();
+    ui.BigPanel->repaint();
+}
+
+void Tfrmkova::DBGridEh1MouseMove(QPoint pos)
+{
+    ResultGridMouseY = pos.y();
+    const GridCoord at = ui.DBGridEh1->MouseCoord(pos);
+    if (!ResultGridPointerActs(at))
+        return;
+    const QString field = ui.DBGridEh1->column(at.col).field;
+    SetScreenCursor(ResultGridCursor(field, ADOQuery2.fieldText(QStringLiteral("check"))));
+    if (ResultGridHidesPreview(field))
+        HidePreview();
+}
+
+} // namespace kova

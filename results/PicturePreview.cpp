@@ -1,0 +1,41 @@
+#include "results/PicturePreview.h"
+
+#include "service/PictureDownload.h"
+#include "store/Error.h"
+#include "store/JpegLoader.h"
+#include "store/PictureCache.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+namespace kova {
+
+QImage LoadLargePicture(HttpClient& http, const PictureCache& cache, const QString& cph, const QString& dtp)
+{
+    if (dtp.isEmpty())
+        throw Error(QStringLiteral("该商品没有大图片地址"));
+    const QString path = cache.largePicturePath(cph);
+    if (path.isEmpty())
+        throw Error(QStringLiteral("商品编号不能用作图片文件名：%1").arg(cph));
+
+    downloadPicture(http, dtp, path);
+    if (!QFileInfo::exists(path))
+        QThread::msleep(1000);
+
+    JpegResult loaded = loadJpegFile(path, QSize(LargePictureSide, LargePictureSide));
+    if (loaded.image.isNull()) {
+        // A picture that cannot be shown now never will be: drop it so the next click
+        // fetches a fresh copy instead of failing on the same file for ever.
+        QFile::remove(path);
+        throw Error(QStringLiteral("大图片无法显示（%1）：%2").arg(QFileInfo(path).fileName(), loaded.error));
+    }
+    return std::move(loaded.image);
+}
+
+QPoint ResultPreviewPosition(QPoint current, int gridMouseY)
+{
+    return {current.x(), gridMouseY - 55};
+}
+
+} // namespace kova

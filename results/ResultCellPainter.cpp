@@ -1,0 +1,122 @@
+#include "results/ResultCellPainter.h"
+
+#include "store/Dataset.h"
+#include "store/JpegLoader.h"
+#include "ui/GridCanvas.h"
+
+#include <QFileInfo>
+
+namespace kova {
+namespace {
+
+bool isField(const QString& field, QLatin1String name)
+{
+    return field.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QColor ResultRowBackground(int recNo)
+{
+    return recNo % 2 != 0 ? QColor(241, 254, 250) : QColor(241, 243, 254);
+}
+
+QString ResultPriceText(const QString& jg)
+{
+    if (jg.isEmpty())
+        return {};
+    return QStringLiteral("￥") + jg + (jg.contains(QLatin1Char('.')) ? QString() : QStringLiteral(".00"));
+}
+
+QString ResultPopularityText(const QString& rc, const QString& sjlx)
+{
+    if (rc.isEmpty())
+        return {};
+    if (sjlx == QStringLiteral("淘宝网") || sjlx == QStringLiteral("天猫商城"))
+        return QStringLiteral("销量") + rc + QStringLiteral("笔");
+    static const QStringList reviewed = {QStringLiteral("京东商城"), QStringLiteral("亚马逊"),
+                                         QStringLiteral("当当网"), QStringLiteral("苏宁易购"),
+                                         QStringLiteral("1号店")};
+    if (reviewed.contains(sjlx))
+        return QStringLiteral("评论") + rc + QStringLiteral("条");
+    return {};
+}
+
+QString FindPictureRecord(const Dataset& tpb, const QString& cph)
+{
+    if (!tpb.isActive() || cph.isEmpty())
+        return {};
+    const int column = indexOfField(tpb.fieldNames(), QStringLiteral("tpid"));
+    if (column < 0)
+        return {};
+    const int rows = tpb.recordCount();
+    for (int row = 0; row < rows; ++row) {
+        const QVariant tpid = tpb.fieldAt(row, column);
+        if (!tpid.isNull() && tpid.toString() == cph)
+            return cph;
+    }
+    return {};
+}
+
+ResultCellPainter::ResultCellPainter(PictureCache cache, PictureLookup lookup)
+    : m_cache(std::move(cache)), m_lookup(std::move(lookup))
+{
+}
+
+void ResultCellPainter::paint(GridCanvas& canvas, const QRect& rect, const QString& field,
+                              GridDrawState state, const StandardDraw& standardDraw) const
+{
+    canvas.setBrushColor(ResultRowBackground(canvas.recNo()));
+    standardDraw();
+    if (state.selected && !state.fixed) {
+        canvas.setFontColor(ResultCurrentTextColor);
+        standardDraw();
+    }
+
+    const Dataset* records = canvas.dataset();
+    if (records == nullptr || records->recordCount() == 0)
+        return;
+    if (canvas.recNo() < 1 || canvas.recNo() > records->recordCount())
+        return;
+    const QString cph = canvas.fieldText(QStringLiteral("cph"));
+    if (cph.isEmpty())
+        return;
+
+    const QPoint textAt(rect.left() + TextLeft, rect.top() + TextTop);
+    if (isField(field, QLatin1String("bz1"))) {
+        paintPicture(canvas, rect, cph);
+    } else if (isField(field, QLatin1String("rc"))) {
+        const QString text = ResultPopularityText(canvas.fieldText(QStringLiteral("rc")),
+                                                  canvas.fieldText(QStringLiteral("sjlx")));
+        if (!text.isEmpty())
+            canvas.textRect(rect, textAt.x(), textAt.y(), text);
+    } else if (isField(field, QLatin1String("jg"))) {
+        const QString text = ResultPriceText(canvas.fieldText(QStringLiteral("jg")));
+        if (!text.isEmpty())
+            canvas.textRect(rect, textAt.x(), textAt.y(), text);
+    } else if (isField(field, QLatin1String("check"))) {
+        const QString check = canvas.fieldText(QStringLiteral("check"));
+        if (check == FavoriteInviteText)
+            canvas.setFontColor(ResultFavoriteInviteColor);
+        else if (check != FavoriteDoneText)
+            return;
+        canvas.textRect(rect, rect.left() + FavoriteTextLeft, textAt.y(), check);
+    }
+}
+
+void ResultCellPainter::paintPicture(GridCanvas& canvas, const QRect& rect, const QString& cph) const
+{
+    const QString tpid = m_lookup ? m_lookup(cph) : QString();
+    if (tpid.isEmpty())
+        return;
+    const QString path = m_cache.thumbnailPath(tpid);
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return;
+    // Decoded at the cell's size and dropped after drawing; an unreadable file keeps the
+    // field text already drawn.
+    const JpegResult loaded = loadJpegFile(path, rect.size());
+    if (!loaded.image.isNull())
+        canvas.stretchDraw(rect, loaded.image);
+}
+
+} // namespace kova

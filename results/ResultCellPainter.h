@@ -1,0 +1,63 @@
+#pragma once
+
+#include "store/PictureCache.h"
+#include "ui/GridColumn.h"
+
+#include <QColor>
+#include <QRect>
+#include <QString>
+
+#include <functional>
+
+namespace kova {
+
+class Dataset;
+class GridCanvas;
+
+inline const QString FavoriteInviteText = QStringLiteral("点击收藏");
+inline const QString FavoriteDoneText = QStringLiteral("已收藏");
+
+// Row background of the result grid by record number (from 1).
+QColor ResultRowBackground(int recNo);
+inline const QColor ResultCurrentTextColor{255, 0, 0};
+inline const QColor ResultFavoriteInviteColor{0, 0, 255};
+
+// The composed texts, built from the stored texts (never by number formatting). An empty
+// result means the cell keeps the grid's own text.
+QString ResultPriceText(const QString& jg);                           // ￥58.00, ￥58.5
+QString ResultPopularityText(const QString& rc, const QString& sjlx); // 销量…笔 / 评论…条
+
+// The `tpid` of the first picture record in `tpb` whose tpid equals `cph` exactly, or an
+// empty text. The cursor of `tpb` does not move: painting must not disturb a reader that
+// is appending picture records through it.
+QString FindPictureRecord(const Dataset& tpb, const QString& cph);
+
+// Draws one cell of the result grid: the row background, the standard drawing, the red
+// current cell and, for a record with a product number, the thumbnail and the composed
+// price, popularity and favorite texts. Thumbnails are decoded from their files at every
+// paint, at the scale of the cell; a file that cannot be decoded leaves the field text.
+class ResultCellPainter {
+public:
+    // Gives the tpid registered for a product number, or an empty text.
+    using PictureLookup = std::function<QString(const QString& cph)>;
+    // The grid's standard drawing of the cell with the canvas as it is now.
+    using StandardDraw = std::function<void()>;
+
+    ResultCellPainter(PictureCache cache, PictureLookup lookup);
+
+    void paint(GridCanvas& canvas, const QRect& rect, const QString& field, GridDrawState state,
+               const StandardDraw& standardDraw) const;
+
+    // Offsets of the composed texts inside the cell.
+    static constexpr int TextTop = 32;
+    static constexpr int TextLeft = 10;
+    static constexpr int FavoriteTextLeft = 5;
+
+private:
+    void paintPicture(GridCanvas& canvas, const QRect& rect, const QString& cph) const;
+
+    PictureCache m_cache;
+    PictureLookup m_lookup;
+};
+
+} // namespace kova
