@@ -6,6 +6,7 @@
 #include "server/StandInServer.h"
 #include "service/Requests.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WindowFixture.h"
 #include "ui/DatasetModel.h"
 #include "ui/Messages.h"
 
@@ -23,67 +24,23 @@ namespace kova::test {
 
 // A real main window in a temporary working folder, talking to a stand-in server on free
 // loopback ports; messages and browser openings are collected instead of shown.
-class ResultWindow : public ::testing::Test {
+class ResultWindow : public WindowFixture {
 protected:
-    void SetUp() override
-    {
-        qputenv("TMPDIR", db.tempDir().toUtf8());
-        standin::ServerOptions options;
-        options.dataDir = serverDir.path();
-        server.start(options);
-        setRequestHostsForTesting(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
-        setMessageHook([this](const Message& m) {
-            messages.push_back(m);
-            return true;
-        });
-        setBrowserOpenerForTesting([this](const QUrl& url) {
-            opened.push_back(url);
-            return true;
-        });
-        SetScreenCursor(ScreenCursor::Default);
-    }
-    void TearDown() override
-    {
-        window.reset();
-        server.stop();
-        SetScreenCursor(ScreenCursor::Default);
-        setBrowserOpenerForTesting({});
-        setMessageHook({});
-        setRequestHostsForTesting({}, {}, {});
-        qunsetenv("TMPDIR");
-    }
-
     // Starts the window and waits until it has its account.
     Tfrmkova& start()
     {
-        window = std::make_unique<Tfrmkova>();
-        window->show();
+        WindowFixture::start();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        EXPECT_TRUE(waitUntil(
-            [this] { return !window->state().UserId.isEmpty() && !window->wbwebb.isLoading(); }, 10000));
+        EXPECT_TRUE(waitUntil([this] { return !window->state().UserId.isEmpty(); }, 10000));
         messages.clear();
         return *window;
     }
 
-    // Searches through the start page and waits for the rows and their first thumbnails.
+    // Searches through the start page and waits for the rows and their thumbnails.
     void search(const QString& keyword)
     {
-        window->ui.StatusBar1->setPanelText(0, QString()); // the account reply wrote a count too
-        window->ui.edt_key->setText(keyword);
-        window->suiButton4Click();
-        ASSERT_TRUE(waitUntil(
-            [this] {
-                return window->ui.StatusBar1->panelText(0).startsWith(QStringLiteral("本次搜索结果有"));
-            },
-            20000));
-        ASSERT_TRUE(waitUntil(
-            [this] {
-                for (const auto& f : window->fetchers())
-                    if (!f->isFinished())
-                        return false;
-                return true;
-            },
-            20000));
+        WindowFixture::search(keyword);
+        ASSERT_TRUE(fetchersDone());
         server.clearLog();
         messages.clear();
     }
@@ -123,22 +80,6 @@ protected:
         const Dataset& rows = window->ADOQuery2;
         return rows.fieldAt(row, indexOfField(rows.fieldNames(), name)).toString();
     }
-    int requestsWith(const QString& part) const { return static_cast<int>(server.log().filter(part).size()); }
-    int messagesWith(const QString& text) const
-    {
-        int n = 0;
-        for (const Message& m : messages)
-            n += m.text == text ? 1 : 0;
-        return n;
-    }
-
-    TempDatabase db;
-    WorkingFolder cwd{db.folder()};
-    QTemporaryDir serverDir;
-    standin::StandInServer server;
-    std::vector<Message> messages;
-    std::vector<QUrl> opened;
-    std::unique_ptr<Tfrmkova> window;
 };
 
 } // namespace kova::test

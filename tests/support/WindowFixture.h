@@ -1,0 +1,113 @@
+#pragma once
+
+// A real main window in a temporary working folder, talking to a stand-in server on free
+// loopback ports; message boxes and browser openings are collected instead of shown.
+// Header-only: tests that include it link kova_mainwindow and kova_standin.
+#include "app/Uzjm.h"
+#include "links/Browser.h"
+#include "results/ScreenCursor.h"
+#include "server/StandInServer.h"
+#include "service/Requests.h"
+#include "tests/support/TestSupport.h"
+#include "ui/Messages.h"
+#include "ui/StatusBar.h"
+
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace kova::test {
+
+class WindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("TMPDIR", db.tempDir().toUtf8());
+        standin::ServerOptions options;
+        options.dataDir = serverDir.path();
+        server.start(options);
+        setRequestHostsForTesting(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
+        setMessageHook([this](const Message& m) {
+            messages.push_back(m);
+            return answer;
+        });
+        setBrowserOpenerForTesting([this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        });
+        SetScreenCursor(ScreenCursor::Default);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        server.stop();
+        SetScreenCursor(ScreenCursor::Default);
+        setBrowserOpenerForTesting({});
+        setMessageHook({});
+        setRequestHostsForTesting({}, {}, {});
+        qunsetenv("TMPDIR");
+    }
+
+    // Starts the window and waits until the first-run page of the main loader has been
+    // read (and, when the service is reachable, the account stored).
+    Tfrmkova& start()
+    {
+        window = std::make_unique<Tfrmkova>();
+        window->show();
+        EXPECT_TRUE(waitUntil([this] { return !window->wbwebb.isLoading(); }, 10000));
+        return *window;
+    }
+
+    // Types the keyword on the start page, clicks the search button and waits until the
+    // page has been read (thumbnail fetchers may still run).
+    void search(const QString& keyword)
+    {
+        // The first-run reply leaves a count in the status bar too.
+        window->ui.StatusBar1->setPanelText(0, QString());
+        window->ui.edt_key->setText(keyword);
+        window->suiButton4Click();
+        waitForResults();
+    }
+    void waitForResults()
+    {
+        ASSERT_TRUE(waitUntil(
+            [this] { return window->ui.StatusBar1->panelText(0).startsWith(QStringLiteral("本次搜索结果有")); },
+            20000));
+    }
+    // Waits for every thumbnail fetcher to end.
+    bool fetchersDone(int timeoutMs = 20000)
+    {
+        return waitUntil(
+            [this] {
+                for (const auto& f : window->fetchers()) {
+                    if (!f->isFinished())
+                        return false;
+                }
+                return true;
+            },
+            timeoutMs);
+    }
+    int messagesWith(const QString& text) const
+    {
+        int n = 0;
+        for (const Message& m : messages)
+            n += m.text == text ? 1 : 0;
+        return n;
+    }
+    int requestsWith(const QString& part) const { return static_cast<int>(server.log().filter(part).size()); }
+
+    TempDatabase db;
+    WorkingFolder cwd{db.folder()};
+    QTemporaryDir serverDir;
+    standin::StandInServer server;
+    std::vector<Message> messages;
+    std::vector<QUrl> opened;
+    bool answer = true; // the answer to question boxes
+    std::unique_ptr<Tfrmkova> window;
+};
+
+} // namespace kova::test
