@@ -9,6 +9,7 @@
 #include "store/Dataset.h"
 #include "ui/FrmkovaUi.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <memory>
@@ -116,6 +117,8 @@ private:
     ProgramState m_state;
     bool m_shown = false;
     std::vector<std::unique_ptr<TGetMM>> m_fetchers;
+    QElapsedTimer m_progressClock;
+    static constexpr qint64 ProgressRepaintMs = 40;
     int m_getCxnrRuns = 0;
 
     // Result grid state (UzjmResults.cpp).

@@ -82,7 +82,12 @@ void Tfrmkova::showProgress(int bar, const QString& label)
     ui.lbl2->setText(label);
     ui.suiImagePanel1->setVisible(true);
     ui.suiImagePanel1->raise();
-    ui.suiImagePanel1->repaint();
+    // While a long page is read the panel is drawn at a steady pace, not once per row:
+    // every repaint also redraws the grid beneath it.
+    if (!m_progressClock.isValid() || m_progressClock.elapsed() >= ProgressRepaintMs || bar <= 0 || bar >= 100) {
+        ui.suiImagePanel1->repaint();
+        m_progressClock.start();
+    }
 }
 
 void Tfrmkova::suiButton1Click()

@@ -172,8 +172,9 @@ protected:
             EXPECT_FALSE(handle->isExposed());
         }
         for (const QWindow* w : QGuiApplication::allWindows()) {
-            if (w->title() == QStringLiteral("frmsc"))
+            if (w->title() == QStringLiteral("frmsc")) {
                 EXPECT_FALSE(w->isVisible());
+            }
         }
     }
 
