@@ -83,13 +83,13 @@ QString productName(Rng& rng, const QString& word)
                                        u"兰蔻"_s,     u"李宁"_s, u"安踏"_s,   u"飞利浦"_s, u"格力"_s,
                                        u"雅诗兰黛"_s, u"耐克"_s, u"苏泊尔"_s, u"九阳"_s,   u"联想"_s,
                                        u"三星"_s,     u"索尼"_s, u"佳能"_s,   u"百雀羚"_s, u"回力"_s};
-    static const QStringList specs = {u"标准版"_s, u"升级版"_s, u"豪华版"_s, u"黑色"_s,
+    static const QStringList editions = {u"标准版"_s, u"升级版"_s, u"豪华版"_s, u"黑色"_s,
                                       u"白色"_s,   u"50ml"_s,   u"大容量"_s, u"经典款"_s,
                                       u"加厚款"_s, u"迷你款"_s, u"礼盒装"_s, u"2件套"_s};
     static const QStringList suffixes = {u""_s,         u"旗舰店正品"_s, u"官方授权"_s, u"全国联保"_s,
                                          u"送礼佳品"_s, u"包邮"_s,       u"超值装"_s,   u"国行正品"_s,
                                          u"原装进口"_s, u"特价清仓"_s,   u"买一送一"_s, u"正品保证"_s};
-    QString name = rng.pick(prefixes) + rng.pick(brands) + u' ' + word + u' ' + rng.pick(specs);
+    QString name = rng.pick(prefixes) + rng.pick(brands) + u' ' + word + u' ' + rng.pick(editions);
     const QString& suffix = rng.pick(suffixes);
     if (!suffix.isEmpty())
         name += u' ' + suffix;

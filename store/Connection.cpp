@@ -16,7 +16,7 @@ int kovaNumCollation(void*, int aLen, const void* a, int bLen, const void* b)
 }
 
 // A decimal number "[+-]digits[.digits]" (at least one digit), optionally surrounded by
-// blanks. The parts are kept as byte ranges so comparing needs no conversion and no
+// blanks. Its pieces are kept as byte ranges so comparing needs no conversion and no
 // allocation.
 struct Number {
     bool negative = false;

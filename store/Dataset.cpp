@@ -535,12 +535,12 @@ bool Dataset::locate(const QString& field, const QVariant& value)
     return false;
 }
 
-void Dataset::sort(const QString& spec)
+void Dataset::sort(const QString& order)
 {
     requireActive();
     checkBrowseMode();
     std::vector<SortKey> keys;
-    const QStringList parts = spec.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList parts = order.split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString& part : parts) {
         const QStringList words = part.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (words.isEmpty())
@@ -550,7 +550,7 @@ void Dataset::sort(const QString& spec)
             descending = true;
         else if (words.size() != 1 &&
                  !(words.size() == 2 && words[1].compare(QLatin1String("ASC"), Qt::CaseInsensitive) == 0))
-            throw Error(QStringLiteral("Invalid sort order: ") + spec);
+            throw Error(QStringLiteral("Invalid sort order: ") + order);
         SortKey key;
         key.column = requireColumn(unquoteIdentifier(words[0]));
         key.descending = descending;
@@ -610,7 +610,7 @@ void Dataset::sort(const QString& spec)
     for (const SortEntry& e : entries)
         sorted.push_back(std::move(m_rows[static_cast<size_t>(e.index)]));
     m_rows = std::move(sorted);
-    m_sortSpec = spec.trimmed();
+    m_sortSpec = order.trimmed();
     // The current record stays current at its new place.
     m_index = -1;
     for (size_t i = 0; i < m_rows.size(); ++i) {

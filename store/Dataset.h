@@ -78,7 +78,7 @@ public:
     // In-place client-side sort of the snapshot: "field" or "field DESC"; "" restores the
     // statement's order. Columns with the numeric collation sort by value. The statement
     // is not run again.
-    void sort(const QString& spec);
+    void sort(const QString& order);
     QString sortSpec() const { return m_sortSpec; }
 
 signals:
