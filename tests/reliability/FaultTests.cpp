@@ -1,0 +1,463 @@
+// The real main window against the stand-in server with its fault switch on, and against a
+// damaged local environment: the user gets the message the program names, nothing stored
+// is lost, no half-written picture stays in the cache, and the window keeps answering while
+// a page is on its way.
+#include "tests/reliability/ReliabilityFixture.h"
+
+#include "favorites/FavoritesListReader.h"
+#include "results/ResultGridActions.h"
+#include "service/HttpClient.h"
+#include "store/Cipher.h"
+#include "ui/DBGridEh.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+using namespace kova;
+using namespace kova::test;
+using standin::Fault;
+
+namespace {
+
+class Faults : public SearchFixture {
+protected:
+    QStringList errors() const
+    {
+        QStringList out;
+        for (const Message& m : messages) {
+            if (m.kind == Message::Kind::Error)
+                out << m.text;
+        }
+        return out;
+    }
+    // Starts the window and waits for both first-run pages (the account and the version
+    // page) to be stored, so that nothing writes behind the test's back.
+    void startSettled()
+    {
+        start();
+        ASSERT_TRUE(
+            waitUntil([this] { return !db.scalar(QStringLiteral("select b from xxb")).isEmpty(); }, 10000));
+    }
+    // A first search that stores rows, picture records and all thumbnails.
+    void searchAndSettle(const QString& word)
+    {
+        search(word);
+        ASSERT_TRUE(fetchersDone());
+        messages.clear();
+    }
+    int pictureColumn() const
+    {
+        DBGridEh& grid = *window->ui.DBGridEh1;
+        for (int c = 0; c < grid.columnCountEh(); ++c) {
+            if (ResultCellActionFor(grid.column(c).field) == ResultCellAction::PreviewPicture)
+                return c;
+        }
+        return -1;
+    }
+    QString largePicture(const QString& cph) const
+    {
+        return db.tempDir() + QStringLiteral("kvpic/") + cph + QStringLiteral("_dtp.jpg");
+    }
+    // Waits for the favorites list to be read or its message to come.
+    void fetchFavorites()
+    {
+        // The button of the view on show is disabled: back to the results first, as a user would.
+        if (!window->ui.btn2->isEnabled())
+            window->ui.btn1->click();
+        window->ui.StatusBar1->setPanelText(0, QString());
+        const size_t before = messages.size();
+        window->ui.btn2->click();
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return window->ui.StatusBar1->panelText(0).startsWith(
+                           TextsOf(FavoriteList::Favorites).count) ||
+                       messages.size() > before;
+            },
+            20000))
+            << window->ui.StatusBar1->panelText(0).toStdString() << " / " << messages.size();
+    }
+    void addFavorites(std::initializer_list<int> rows)
+    {
+        HttpClient http;
+        const Requests requests(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
+        for (int row : rows)
+            http.get(requests.addFavorite(window->state().UserId, window->state().UserPassword,
+                                          QString::number(row)));
+    }
+};
+
+// --- pages -----------------------------------------------------------------------------
+
+class PageFaults : public Faults, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(PageFaults, PageThatBringsNothingShowsTheNoNetworkMessageAndKeepsWhatIsStored)
+{
+    start();
+    searchAndSettle(QStringLiteral("test20"));
+    const QString before = storedState(db);
+    ASSERT_EQ(thumbnails().size(), 20);
+
+    server.setFault(GetParam(), QStringLiteral("/ListAll.aspx"));
+    search(QStringLiteral("test13"));
+    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 0 条记录"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    // What the program keeps between searches is as it was.
+    EXPECT_EQ(storedState(db), before);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='test20'")),
+              QStringLiteral("20"));
+    EXPECT_EQ(thumbnails().size(), 20);
+    EXPECT_TRUE(cacheHoldsOnlyWholePictures(db.tempDir()));
+
+    // The service back: the same window searches again as usual.
+    server.setFault(Fault::None);
+    search(QStringLiteral("test13"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reliability, PageFaults, ::testing::Values(Fault::DropMidBody, Fault::ErrorStatus),
+                         [](const auto& info) { return standin::faultName(info.param).toStdString(); });
+
+TEST_F(Faults, StalledPageKeepsTheWindowAnsweringAndEndsWithTheMessage)
+{
+    start();
+    window->wbwebb.setStallTimeout(std::chrono::milliseconds(1500));
+    server.setFault(Fault::Stall, QStringLiteral("/ListAll.aspx"));
+    LoopProbe probe([this] { return window->wbwebb.isLoading(); });
+    QElapsedTimer clock;
+    clock.start();
+    search(QStringLiteral("test20"));
+    EXPECT_GE(clock.elapsed(), 1400); // it did stall
+    EXPECT_GE(probe.busyTicks(), 30);
+    EXPECT_LT(probe.largestGapMs(), 200);
+    std::printf("stalled page: largest gap %lld ms over %d ticks\n", probe.largestGapMs(), probe.busyTicks());
+    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+}
+
+TEST_F(Faults, StalledPageIsSupersededByTheNextSearch)
+{
+    start();
+    server.setFault(Fault::Stall, QStringLiteral("/ListAll.aspx?word=test20"));
+    window->ui.edt_key->setText(QStringLiteral("test20"));
+    window->ui.suiButton4->click();
+    ASSERT_TRUE(waitUntil([this] { return window->wbwebb.isLoading(); }, 2000));
+    // The user gives up waiting and searches for something else: no stall time-out to sit out.
+    QElapsedTimer clock;
+    clock.start();
+    search(QStringLiteral("test13"));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+    EXPECT_EQ(messagesWith(NoNetwork), 0);
+}
+
+TEST_F(Faults, TenMegabytePageIsReadWithoutFreezingWhileItLoads)
+{
+    start();
+    server.setFault(Fault::HugePage, QStringLiteral("/ListAll.aspx"));
+    LoopProbe probe([this] { return window->wbwebb.isLoading(); });
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_LT(probe.largestGapMs(), 200);
+    std::printf("10 MB page: largest gap %lld ms over %d ticks\n", probe.largestGapMs(), probe.busyTicks());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(fetchersDone());
+    EXPECT_TRUE(cacheHoldsOnlyWholePictures(db.tempDir()));
+}
+
+TEST_F(Faults, BytesThatAreNotGbkStillGiveEveryRow)
+{
+    start();
+    server.setFault(Fault::InvalidGbk, QStringLiteral("/ListAll.aspx"));
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_TRUE(messages.empty());
+    // The broken cell keeps its row; the bytes that are no GBK are replacement characters.
+    EXPECT_EQ(
+        db.scalar(QStringLiteral("select count(*) from cxnr where cpmc like '%' || char(65533) || '%'")),
+        QStringLiteral("1"));
+}
+
+TEST_F(Faults, PageDeclaredAsUtf8ReadsTheSameRows)
+{
+    start();
+    search(QStringLiteral("手机"));
+    const QString names =
+        db.scalar(QStringLiteral("select group_concat(cpmc, '/') from (select cpmc from cxnr order by bh)"));
+    const int rows = db.count(QStringLiteral("cxnr"));
+    ASSERT_GT(rows, 0);
+    ASSERT_TRUE(names.contains(QStringLiteral("手机")));
+
+    server.setFault(Fault::Utf8Declared, QStringLiteral("/ListAll.aspx"));
+    search(QStringLiteral("手机"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), rows);
+    EXPECT_EQ(
+        db.scalar(QStringLiteral("select group_concat(cpmc, '/') from (select cpmc from cxnr order by bh)")),
+        names);
+}
+
+// --- pictures ----------------------------------------------------------------------------
+
+class PictureFaults : public Faults, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(PictureFaults, RowsStayAndNoBrokenPictureIsSaved)
+{
+    start();
+    // The window's own downloads are blocking; a stall ends at the client's time-out.
+    window->IdHTTP->setStallTimeout(std::chrono::milliseconds(300));
+    server.setFault(GetParam(), QStringLiteral("/pic/"));
+    QElapsedTimer clock;
+    clock.start();
+    search(QStringLiteral("test20"));
+    // Twelve blocking downloads at most, each ending within its time-out.
+    EXPECT_LT(clock.elapsed(), 12 * 1500);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='test20'")),
+              QStringLiteral("20"));
+    EXPECT_TRUE(messages.empty());
+    if (GetParam() != Fault::Stall) {
+        EXPECT_TRUE(fetchersDone());
+    }
+    EXPECT_TRUE(thumbnails().isEmpty());
+    EXPECT_TRUE(cacheHoldsOnlyWholePictures(db.tempDir()));
+
+    // The large picture of a row: the standard error report, no file, no preview.
+    const int column = pictureColumn();
+    ASSERT_GE(column, 0);
+    window->ADOQuery2.first();
+    const QString cph = window->ADOQuery2.fieldText(QStringLiteral("cph"));
+    emit window->ui.DBGridEh1->CellClick(column);
+    EXPECT_EQ(errors().size(), 1);
+    EXPECT_FALSE(QFile::exists(largePicture(cph)));
+    EXPECT_FALSE(window->ui.BigPanel->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(cacheHoldsOnlyWholePictures(db.tempDir()));
+
+    // With the picture host well again, the next search fetches what is missing. (A stall
+    // holds the host's workers for a minute: no recovery to watch there.)
+    if (GetParam() == Fault::Stall)
+        return;
+    server.setFault(Fault::None);
+    window.reset();
+    start();
+    search(QStringLiteral("test20"));
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_EQ(thumbnails().size(), 20);
+    EXPECT_TRUE(cacheHoldsOnlyWholePictures(db.tempDir()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Reliability, PictureFaults,
+                         ::testing::Values(Fault::DropMidBody, Fault::Stall, Fault::ErrorStatus,
+                                           Fault::TruncatedJpeg, Fault::HtmlAsPicture),
+                         [](const auto& info) { return standin::faultName(info.param).toStdString(); });
+
+// --- favorites list ------------------------------------------------------------------------
+
+class ListFaults : public Faults, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(ListFaults, ListThatBringsNothingShowsTheNoNetworkMessage)
+{
+    start();
+    search(QStringLiteral("test13"));
+    addFavorites({1, 2});
+    fetchFavorites();
+    ASSERT_EQ(db.count(QStringLiteral("scnr")), 2);
+    messages.clear();
+
+    server.setFault(GetParam(), QStringLiteral("/ListAllMyFav.aspx"));
+    fetchFavorites();
+    EXPECT_EQ(messagesWith(ListNoNetworkText), 1);
+    EXPECT_TRUE(errors().isEmpty());
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+
+    // The favorites live at the service: the next fetch shows them again.
+    server.setFault(Fault::None);
+    messages.clear();
+    fetchFavorites();
+    EXPECT_EQ(db.count(QStringLiteral("scnr")), 2);
+    EXPECT_TRUE(messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Reliability, ListFaults, ::testing::Values(Fault::DropMidBody, Fault::ErrorStatus),
+                         [](const auto& info) { return standin::faultName(info.param).toStdString(); });
+
+TEST_F(Faults, StalledListKeepsTheWindowAnswering)
+{
+    start();
+    server.setFault(Fault::Stall, QStringLiteral("/ListAllMyFav.aspx"));
+    bool waiting = true;
+    LoopProbe probe([&] { return waiting; });
+    window->ui.btn2->click();
+    waitUntil([] { return false; }, 1500);
+    waiting = false;
+    EXPECT_GE(probe.busyTicks(), 30);
+    EXPECT_LT(probe.largestGapMs(), 200);
+    std::printf("stalled list: largest gap %lld ms over %d ticks\n", probe.largestGapMs(), probe.busyTicks());
+    EXPECT_TRUE(messages.empty());
+    // A search meanwhile is not held up by the list still loading.
+    search(QStringLiteral("test13"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+}
+
+TEST_F(Faults, FavoritePicturesThatFailLeaveTheRowsWithoutPictures)
+{
+    start();
+    search(QStringLiteral("test13"));
+    ASSERT_TRUE(fetchersDone());
+    addFavorites({1, 2, 3});
+    QDir(db.tempDir() + QStringLiteral("kvpic")).removeRecursively();
+    QDir(db.tempDir()).mkdir(QStringLiteral("kvpic"));
+    server.setFault(Fault::TruncatedJpeg, QStringLiteral("/pic/"));
+    fetchFavorites();
+    EXPECT_EQ(db.count(QStringLiteral("scnr")), 3);
+    EXPECT_TRUE(thumbnails().isEmpty());
+    EXPECT_TRUE(cacheHoldsOnlyWholePictures(db.tempDir()));
+}
+
+// --- local environment ---------------------------------------------------------------------
+
+TEST_F(Faults, DatabaseHeldBusyByAnotherProgramIsReportedAndLosesNothing)
+{
+    startSettled();
+    searchAndSettle(QStringLiteral("test20"));
+    const QString before = storedState(db);
+    // The window waits for a lock a little while, not the five seconds of the program.
+    sqlite3_busy_timeout(window->ADOConnection1.handle(), 200);
+
+    DriverProcess holder(driverProgram(), db.folder(), db.tempDir());
+    holder.start({QStringLiteral("hold-lock"), db.path(), QStringLiteral("2500")});
+    ASSERT_TRUE(holder.readUntil([](const QString& line) { return line == u"locked"; }, 10000))
+        << holder.lines().join(QLatin1Char('\n')).toStdString();
+
+    window->ui.edt_key->setText(QStringLiteral("test13"));
+    window->ui.suiButton4->click();
+    waitUntil([] { return false; }, 300);
+    ASSERT_EQ(errors().size(), 1);
+    EXPECT_TRUE(errors().at(0).contains(QStringLiteral("locked"))) << errors().at(0).toStdString();
+    EXPECT_TRUE(holder.finish(10000));
+
+    // Nothing was emptied by the failed command, and the next search goes through.
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_EQ(storedState(db), before);
+    search(QStringLiteral("test13"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+    EXPECT_EQ(errors().size(), 1);
+}
+
+TEST_F(Faults, PageArrivingWhileTheDatabaseIsBusyIsReportedOnce)
+{
+    startSettled();
+    sqlite3_busy_timeout(window->ADOConnection1.handle(), 200);
+    window->ui.edt_key->setText(QStringLiteral("test20"));
+
+    DriverProcess holder(driverProgram(), db.folder(), db.tempDir());
+    holder.start({QStringLiteral("hold-lock"), db.path(), QStringLiteral("2000")});
+    ASSERT_TRUE(holder.readUntil([](const QString& line) { return line == u"locked"; }, 10000));
+    window->ui.suiButton4->click();
+    ASSERT_TRUE(waitUntil([this] { return !errors().isEmpty(); }, 10000));
+    EXPECT_TRUE(errors().at(0).contains(QStringLiteral("locked"))) << errors().at(0).toStdString();
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(errors().size(), 1);
+    EXPECT_EQ(messagesWith(NoNetwork), 0);
+    EXPECT_TRUE(holder.finish(10000));
+    EXPECT_EQ(db.scalar(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+}
+
+TEST_F(Faults, CacheFolderThatCannotBeWrittenLeavesRowsWithoutPictures)
+{
+    // Root writes anywhere a mode allows nothing; a folder of the proc file system takes
+    // no new file from anyone.
+    const QString cache = db.tempDir() + QStringLiteral("kvpic");
+    if (geteuid() == 0) {
+        ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fdinfo"), cache));
+    } else {
+        ASSERT_TRUE(QDir().mkpath(cache));
+        ASSERT_TRUE(QFile::setPermissions(cache, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+    start();
+    EXPECT_TRUE(messages.empty());
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(fetchersDone());
+
+    const int column = pictureColumn();
+    ASSERT_GE(column, 0);
+    window->ADOQuery2.first();
+    emit window->ui.DBGridEh1->CellClick(column);
+    EXPECT_EQ(errors().size(), 1);
+    EXPECT_FALSE(window->ui.BigPanel->isVisible());
+    if (geteuid() != 0)
+        QFile::setPermissions(cache,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST_F(Faults, TableMissingFromTheDatabaseIsReportedAndTheWindowGoesOn)
+{
+    db.exec(QStringLiteral("insert into scnr (ufid, cph) values ('7', 'x1')"));
+    db.exec(QStringLiteral("drop table word"));
+    start();
+    ASSERT_FALSE(errors().isEmpty());
+    EXPECT_TRUE(errors().at(0).contains(QStringLiteral("word"))) << errors().at(0).toStdString();
+    EXPECT_TRUE(window->isVisible());
+
+    // A search runs into the same table: reported again, no crash, no rows half-stored.
+    messages.clear();
+    window->ui.edt_key->setText(QStringLiteral("test13"));
+    window->ui.suiButton4->click();
+    waitUntil([this] { return !errors().isEmpty() && !window->wbwebb.isLoading(); }, 10000);
+    waitUntil([] { return false; }, 200);
+    EXPECT_FALSE(errors().isEmpty());
+    EXPECT_EQ(db.scalar(QStringLiteral("select ufid || cph from scnr")), QStringLiteral("7x1"));
+    EXPECT_EQ(db.scalar(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+}
+
+TEST_F(Faults, MissingSkinIsReportedAndTheProgramWorksOn)
+{
+    // The program reads its skin beside itself: run a copy of the driver from a folder
+    // without one.
+    QTemporaryDir programFolder;
+    const QString program = programFolder.path() + QStringLiteral("/kova-reliability-driver");
+    ASSERT_TRUE(QFile::copy(driverProgram(), program));
+    ASSERT_FALSE(QFile::exists(programFolder.path() + QStringLiteral("/kova.sui")));
+
+    DriverProcess driver(program, db.folder(), db.tempDir());
+    driver.start({server.serviceUrl(), server.versionUrl(), server.directoryUrl(), QStringLiteral("search"),
+                  QStringLiteral("test13")});
+    ASSERT_TRUE(driver.finish(60000)) << driver.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(driver.exitCode(), 0);
+    const QStringList errorLines = driver.linesStartingWith(QStringLiteral("message error "));
+    ASSERT_EQ(errorLines.size(), 1) << driver.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(errorLines.at(0).contains(QStringLiteral("kova.sui")));
+    EXPECT_TRUE(driver.lines().contains(QStringLiteral("done search rows=13")));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Faults, FavoritesListCanBeFetchedAgainAndAgain)
+{
+    start();
+    search(QStringLiteral("test13"));
+    addFavorites({1, 2});
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        fetchFavorites();
+        EXPECT_EQ(db.count(QStringLiteral("scnr")), 2);
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+} // namespace

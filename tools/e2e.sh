@@ -1,0 +1,291 @@
+#!/usr/bin/env bash
+# End-to-end test of the built program in a real X window (Xvfb), driven as a user drives it:
+# clicks at the controls' positions with xdotool, against the stand-in server on the ports
+# the build points at. First start, a hot keyword search with rows and thumbnails, a
+# favorite added, the favorites view, a price drop made on the server and seen in the
+# price-drop view, the window closed; then the program killed (SIGKILL) in the middle of a
+# 5,000-row page and started again. Checks kvdb.dat and the server's log; screenshots and
+# logs go to <build>/e2e/.
+#
+#   tools/e2e.sh [build dir]      (default: build)
+#
+# Needs Xvfb, xdotool, xwininfo, ImageMagick's import/convert and the sqlite3 shell; exits
+# with 77 (skipped) when one is missing. The control positions come from the program's own
+# layout: kova-reliability-driver (tests/reliability) builds the same window off screen
+# and prints them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$(pwd)
+build=$(cd "${1:-build}" && pwd)
+out="$build/e2e"
+shots="$out/screenshots"
+work="$out/work"
+
+for tool in Xvfb xdotool xwininfo import convert sqlite3 iconv; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "e2e: $tool is missing; skipped" >&2
+    exit 77
+  fi
+done
+kova="$build/bin/kova"
+standin="$build/server/kova-standin"
+initdb="$build/tools/kova-initdb"
+driver=""
+for d in "$build/tests/reliability/kova-reliability-driver" "$build/kova-reliability-driver"; do
+  [ -x "$d" ] && driver=$d && break
+done
+for f in "$kova" "$standin" "$initdb" "$driver"; do
+  if [ ! -x "$f" ]; then
+    echo "e2e: ${f:-kova-reliability-driver} is not built (cmake --build $build)" >&2
+    exit 1
+  fi
+done
+
+# The ports the build points at (KOVA_SERVICE_URL ... in the cache; the defaults otherwise).
+url_port() { sed -n "s|^$1:STRING=http://127.0.0.1:\([0-9]*\).*|\1|p" "$build/CMakeCache.txt"; }
+service_port=$(url_port KOVA_SERVICE_URL); service_port=${service_port:-8936}
+version_port=$(url_port KOVA_VERSION_URL); version_port=${version_port:-8937}
+directory_port=$(url_port KOVA_DIRECTORY_URL); directory_port=${directory_port:-8938}
+for p in "$service_port" "$version_port" "$directory_port"; do
+  if (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
+    echo "e2e: port $p is in use (another kova-standin?); stop it first" >&2
+    exit 1
+  fi
+done
+
+rm -rf "$out"
+mkdir -p "$shots" "$work/tmp" "$out/standin"
+"$initdb" "$work/kvdb.dat" >/dev/null
+
+pids=()
+kova_pid=""
+cleanup() {
+  [ -n "$kova_pid" ] && kill -9 "$kova_pid" 2>/dev/null || true
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+step() { echo "e2e: $*"; }
+fail() {
+  echo "e2e: FAILED: $*" >&2
+  import -display "$DISPLAY" -window root "$shots/failure.png" 2>/dev/null || true
+  echo "e2e: screenshot $shots/failure.png; server log $out/standin.log; program log $out/kova.log" >&2
+  exit 1
+}
+# wait_for <seconds> <command...>: polls every 0.2 s.
+wait_for() {
+  local limit=$1
+  shift
+  local end=$((SECONDS + limit))
+  until "$@"; do
+    [ $SECONDS -ge $end ] && return 1
+    sleep 0.2
+  done
+}
+db() { sqlite3 -cmd ".timeout 5000" "$work/kvdb.dat" "$1"; }
+http_get() { # http_get <port> <path>: the body of a GET on loopback
+  exec 5<>"/dev/tcp/127.0.0.1/$1"
+  printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$2" >&5
+  sed '1,/^\r$/d' <&5
+  exec 5<&-
+}
+gbk_query() { printf '%s' "$1" | iconv -f UTF-8 -t GBK | od -An -tx1 -v | tr -d ' \n' | tr 'a-f' 'A-F' | sed 's/../%&/g'; }
+shot() { import -display "$DISPLAY" -window root "$shots/$1.png"; step "screenshot $1.png"; }
+
+# --- the server and the display ------------------------------------------------------------
+"$standin" --data "$out/standin" --service-port "$service_port" --version-port "$version_port" \
+  --directory-port "$directory_port" >"$out/standin.log" 2>&1 &
+pids+=($!)
+wait_for 10 grep -q 'kova-standin: service' "$out/standin.log" || fail "the stand-in server did not start"
+
+display=""
+for n in $(seq 91 120); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || fail "no free X display"
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+wait_for 10 xwininfo -root >/dev/null 2>&1 || fail "Xvfb did not start"
+
+# --- where the controls are ------------------------------------------------------------------
+mkdir -p "$out/geometry/tmp"
+"$initdb" "$out/geometry/kvdb.dat" >/dev/null
+(cd "$out/geometry" && TMPDIR="$out/geometry/tmp" QT_QPA_PLATFORM=offscreen \
+  "$driver" http://127.0.0.1:9 http://127.0.0.1:9 http://127.0.0.1:9 geometry >"$out/geometry.txt" 2>/dev/null) ||
+  fail "the control positions could not be worked out"
+geom() { awk -v n="$1" '$1 == "geom" && $2 == n { print $3, $4 }' "$out/geometry.txt"; }
+
+# --- start -----------------------------------------------------------------------------------
+start_kova() {
+  (cd "$work" && exec env -u QT_QPA_PLATFORM TMPDIR="$work/tmp" "$kova") >>"$out/kova.log" 2>&1 &
+  kova_pid=$!
+  local id=""
+  for _ in $(seq 100); do
+    id=$(xdotool search --all --onlyvisible --pid "$kova_pid" --name 'Kova' 2>/dev/null | head -1 || true)
+    [ -n "$id" ] && break
+    sleep 0.2
+  done
+  [ -n "$id" ] || fail "the main window did not appear"
+  window=$id
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  win_x=$X
+  win_y=$Y
+  [ "$WIDTH" = 1020 ] && [ "$HEIGHT" = 700 ] || fail "the window is ${WIDTH}x$HEIGHT, not 1020x700"
+}
+click() { # click <control name from the geometry>
+  local at
+  at=$(geom "$1")
+  [ -n "$at" ] || fail "no position for $1"
+  set -- $at
+  xdotool mousemove $((win_x + $1)) $((win_y + $2)) click 1
+  sleep 0.3
+}
+# A message box of the program: waits for it, keeps its picture and answers it with Return.
+answer_box() { # answer_box <title> <screenshot name>
+  local box=""
+  for _ in $(seq 50); do
+    box=$(xdotool search --all --onlyvisible --pid "$kova_pid" --name "^$1\$" 2>/dev/null | head -1 || true)
+    [ -n "$box" ] && break
+    sleep 0.2
+  done
+  [ -n "$box" ] || return 1
+  shot "$2"
+  eval "$(xdotool getwindowgeometry --shell "$box")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+  sleep 0.2
+  xdotool key --window "$box" Return
+  wait_for 5 bash -c "! xdotool search --all --onlyvisible --pid $kova_pid --name '^$1\$' >/dev/null 2>&1"
+}
+no_error_box() { ! xdotool search --all --onlyvisible --pid "$kova_pid" --name '^Kova比价软件$' >/dev/null 2>&1; }
+
+step "first start"
+start_kova
+account_stored() { [ -n "$(db "select u from xxb where u <> '' and p <> '' and a <> '' and b <> ''")" ]; }
+wait_for 20 account_stored || fail "the account and affiliate ids were not stored"
+no_error_box || fail "an error box at start"
+shot 01-start
+
+# --- a hot keyword search --------------------------------------------------------------------
+# The first hot keyword whose page has more than twelve rows (so the thumbnail thread runs).
+keyword=""
+rows=0
+while read -r _ index x y caption; do
+  n=$(http_get "$service_port" "/ListAll.aspx?word=$(gbk_query "$caption")&u=&p=" | grep -c '<TR>' || true)
+  if [ "$n" -gt 12 ]; then keyword=$caption; rows=$n; break; fi
+done < <(grep '^hot ' "$out/geometry.txt")
+[ -n "$keyword" ] || fail "no hot keyword with rows"
+hot_at=$(awk -v k="$keyword" '$1 == "hot" && $5 == k { print $3, $4 }' "$out/geometry.txt")
+step "hot keyword $keyword ($rows rows)"
+set -- $hot_at
+xdotool mousemove $((win_x + $1)) $((win_y + $2)) click 1
+rows_stored() { [ "$(db 'select count(*) from cxnr')" = "$rows" ]; }
+wait_for 30 rows_stored || fail "the result rows were not stored ($(db 'select count(*) from cxnr') of $rows)"
+thumbs_saved() { [ "$(ls "$work/tmp/kvpic" 2>/dev/null | grep -c '\.jpg$')" -ge "$rows" ]; }
+wait_for 60 thumbs_saved || fail "the thumbnails were not saved"
+sleep 1 # the grid repaints as pictures arrive
+shot 02-results
+# The picture cell of the first row shows a picture, not the placeholder text on white.
+set -- $(geom grid1-picture)
+lightness=$(convert "$shots/02-results.png" -crop "40x40+$((win_x + $1 - 20))+$((win_y + $2 - 20))" +repage \
+  -colorspace Gray -format '%[fx:mean]' info:)
+colours=$(convert "$shots/02-results.png" -crop "40x40+$((win_x + $1 - 20))+$((win_y + $2 - 20))" +repage \
+  -format '%k' info:)
+step "first picture cell: mean lightness $lightness, $colours colours"
+awk -v l="$lightness" -v c="$colours" 'BEGIN { exit !(l < 0.85 || c > 64) }' || fail "no thumbnail in the first row"
+no_error_box || fail "an error box after the search"
+
+# --- a favorite ------------------------------------------------------------------------------
+step "favorite"
+click grid1-favorite
+answer_box '提示' 03-favorite-added || fail "no message after adding the favorite"
+[ "$(db "select count(*) from cxnr where \"check\" = '已收藏'")" = 1 ] || fail "the row is not marked as a favorite"
+favorite_cph=$(db "select cph from cxnr where \"check\" = '已收藏'")
+
+step "favorites view"
+click btn2
+favorite_listed() { [ "$(db 'select group_concat(cph) from scnr')" = "$favorite_cph" ]; }
+wait_for 20 favorite_listed || fail "the favorites view does not list the favorite ($(db 'select group_concat(cph) from scnr'))"
+sleep 0.5
+shot 04-favorites
+
+step "price drop"
+http_get "$service_port" /__control/drop-prices >/dev/null
+click btn3
+dropped() {
+  [ "$(db "select count(*) from scnr where cph = '$favorite_cph' and cast(gxjg as real) < cast(scjg as real)")" = 1 ]
+}
+wait_for 20 dropped || fail "the price-drop view does not show the drop ($(db 'select scjg, gxjg from scnr'))"
+sleep 0.5
+shot 05-price-drops
+# The current price shown is the one the service gives for the dropped favorite now.
+user=$(sed -n 's/^service \/ListAllMyFav\.aspx?u=\(k[0-9]*\)&.*/\1/p' "$out/standin.log" | head -1)
+current=$(db "select gxjg from scnr where cph = '$favorite_cph'")
+drops_page=$(http_get "$service_port" "/ListAllMyFav.aspx?u=$user&p=mivra&d=down" | iconv -f GBK -t UTF-8)
+grep -qF "<TD>$current</TD>" <<<"$drops_page" || fail "the service does not list the current price $current"
+no_error_box || fail "an error box in the lists"
+peak=$(awk '/VmHWM/ { print $2 }' "/proc/$kova_pid/status")
+step "peak memory so far: $peak kB"
+
+step "close"
+click close
+wait_for 10 bash -c "! kill -0 $kova_pid 2>/dev/null" || fail "the window did not close"
+wait "$kova_pid" && status=0 || status=$?
+kova_pid=""
+[ "$status" = 0 ] || fail "the program ended with status $status"
+
+# --- the database and the server's log -----------------------------------------------------
+step "checking kvdb.dat and the server's log"
+[ "$(db 'pragma integrity_check')" = ok ] || fail "integrity check"
+[ "$(db "select count(*) from word where word = '$keyword'")" = 1 ] || fail "keyword statistics"
+[ "$(db "select count(*) from tpb where word = '$keyword'")" = "$rows" ] || fail "picture records"
+[ "$(db 'select count(*) from scnr')" = 1 ] || fail "favorites table"
+log="$out/standin.log"
+expect_log() { grep -qE "$1" "$log" || fail "server log lacks: $1"; }
+expect_log '^service /RandomUser\.aspx 200'
+expect_log '^version /Ver/Ver10\.html 200'
+expect_log "^service /ListAll\.aspx\?word=$(gbk_query "$keyword")&u=k[0-9]+&p=mivra 200"
+expect_log '^service /OpFav\.aspx\?u=k[0-9]+&p=mivra&i=[0-9]+ 200'
+expect_log '^service /ListAllMyFav\.aspx\?u=k[0-9]+&p=mivra 200'
+expect_log '^service /ListAllMyFav\.aspx\?u=k[0-9]+&p=mivra&d=down 200'
+[ "$(grep -c '^service /RandomUser' "$log")" = 1 ] || fail "more than one account request"
+pictures=$(grep -cE '^directory /pic/[A-Za-z0-9]+\.jpg 200' "$log" || true)
+[ "$pictures" -ge "$rows" ] || fail "$pictures thumbnail requests for $rows rows"
+
+# --- killed in the middle of a 5,000-row page ------------------------------------------------
+step "second start; a 5,000-row search, killed midway"
+start_kova
+no_error_box || fail "an error box at the second start"
+click edt_key
+xdotool type --delay 20 test5000
+click suiButton4
+half_read() { [ "$(db 'select count(*) from cxnr')" -ge 1000 ]; }
+wait_for 60 half_read || fail "the 5,000-row page was not being read"
+seen=$(db 'select count(*) from cxnr')
+shot 06-reading-5000
+kill -9 "$kova_pid"
+wait "$kova_pid" 2>/dev/null || true
+kova_pid=""
+[ "$(db 'pragma integrity_check')" = ok ] || fail "integrity check after the kill"
+kept=$(db 'select count(*) from cxnr')
+[ "$kept" -ge "$seen" ] || fail "rows lost: $seen seen before the kill, $kept after"
+[ "$kept" -lt 5000 ] || fail "the page was read to its end before the kill"
+[ "$(db 'select count(*) from scnr')" = 1 ] || fail "the favorite was lost"
+step "killed with $seen rows seen, $kept rows kept"
+
+step "third start after the kill"
+start_kova
+wait_for 5 no_error_box || fail "an error box after the kill"
+sleep 1
+no_error_box || fail "an error box after the kill"
+shot 07-after-kill
+click close
+wait_for 10 bash -c "! kill -0 $kova_pid 2>/dev/null" || fail "the window did not close"
+wait "$kova_pid" || fail "the program ended with an error status"
+kova_pid=""
+[ "$(db 'pragma integrity_check')" = ok ] || fail "integrity check after the restart"
+[ "$(db 'select count(*) from scnr')" = 1 ] || fail "the favorite was lost after the restart"
+
+echo "e2e: passed (keyword $keyword, $rows rows, kill after $seen rows kept $kept, peak memory ${peak} kB);" \
+  "screenshots in $shots"

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Load and memory checks of the real main window (run by kova-reliability-driver, in a
+# process of its own, against kova-standin on free ports):
+#   - a 5,000-row result page;
+#   - fifty searches in a row while the thumbnail threads of the earlier ones still run,
+#     then the favorites list fetched fifty times;
+#   - the peak resident memory (VmHWM) of each run, which must stay under 200 MB;
+#   - with an ASan build (build-asan, tools/sanitize.sh asan): the same load, smaller,
+#     under LeakSanitizer, which must find no leak.
+# The SIGKILL cases are tests (reliability_crash_tests) and part of tools/e2e.sh.
+#
+#   tools/reliability.sh [build dir]      (default: build-rel, configured here when missing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$(pwd)
+build=${1:-$top/build-rel}
+limit_kb=$((200 * 1024))
+
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKOVA_BUILD_BENCH=OFF >/dev/null
+fi
+nice -n 10 cmake --build "$build" -j2 --target kova-reliability-driver kova-standin kova-initdb
+
+find_driver() {
+  for d in "$1/tests/reliability/kova-reliability-driver" "$1/kova-reliability-driver"; do
+    [ -x "$d" ] && echo "$d" && return 0
+  done
+  return 1
+}
+driver=$(find_driver "$build") || { echo "reliability: kova-reliability-driver not built" >&2; exit 1; }
+
+out="$build/reliability"
+rm -rf "$out"
+mkdir -p "$out/standin"
+export QT_QPA_PLATFORM=offscreen
+
+server_pid=""
+cleanup() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; wait 2>/dev/null || true; }
+trap cleanup EXIT
+"$build/server/kova-standin" --data "$out/standin" --service-port 0 --version-port 0 --directory-port 0 \
+  >"$out/standin.log" 2>&1 &
+server_pid=$!
+for _ in $(seq 100); do grep -q '^kova-standin: service' "$out/standin.log" && break; sleep 0.1; done
+read -r service version directory < <(sed -n 's/^kova-standin: service \([^ ]*\) version \([^ ]*\) directory \([^ ]*\) .*/\1 \2 \3/p' "$out/standin.log")
+[ -n "$directory" ] || { echo "reliability: the stand-in server did not start" >&2; exit 1; }
+
+failures=0
+# run <name> <driver> <command...>: a fresh working folder, the driver's output kept.
+run() {
+  local name=$1 program=$2
+  shift 2
+  local dir="$out/$name"
+  mkdir -p "$dir/tmp"
+  "$build/tools/kova-initdb" "$dir/kvdb.dat" >/dev/null
+  local started=$SECONDS status=0
+  (cd "$dir" && TMPDIR="$dir/tmp" nice -n 10 "$program" "$service" "$version" "$directory" "$@") \
+    >"$dir/driver.log" 2>"$dir/driver.err" || status=$?
+  local seconds=$((SECONDS - started))
+  local peak errors
+  peak=$(sed -n 's/^vmhwm //p' "$dir/driver.log")
+  errors=$(grep -c '^message error' "$dir/driver.log" || true)
+  echo "reliability: $name: status $status, ${seconds}s, peak memory ${peak:-?} kB, $errors error messages," \
+    "$(grep '^done' "$dir/driver.log" | tail -1)"
+  if [ "$status" != 0 ] || [ "$errors" != 0 ]; then
+    echo "reliability: $name FAILED (see $dir)" >&2
+    failures=$((failures + 1))
+  fi
+  LAST_PEAK=${peak:-0}
+  if ! kill -0 "$server_pid" 2>/dev/null; then
+    echo "reliability: the stand-in server is gone (stopped from outside?)" >&2
+    exit 1
+  fi
+}
+check_peak() {
+  if [ "$LAST_PEAK" -ge "$limit_kb" ]; then
+    echo "reliability: $1: peak memory $LAST_PEAK kB is over $limit_kb kB" >&2
+    failures=$((failures + 1))
+  fi
+}
+
+run search-5000 "$driver" search test5000
+grep -q '^done search rows=5000$' "$out/search-5000/driver.log" || { echo "reliability: not 5000 rows" >&2; failures=$((failures + 1)); }
+check_peak search-5000
+run load-50 "$driver" load 50
+[ "$(grep -c '^done search' "$out/load-50/driver.log")" = 50 ] || { echo "reliability: not 50 searches" >&2; failures=$((failures + 1)); }
+[ "$(grep -c '^done favorites rows=20$' "$out/load-50/driver.log")" = 50 ] || { echo "reliability: not 50 lists of 20" >&2; failures=$((failures + 1)); }
+check_peak load-50
+
+if asan_driver=$(find_driver "$top/build-asan"); then
+  supp="$top/tests/reliability/sanitizers"
+  ASAN_OPTIONS="detect_leaks=1" LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0" \
+    UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" run leaks-asan "$asan_driver" load 5
+  if grep -q 'LeakSanitizer\|AddressSanitizer\|runtime error' "$out/leaks-asan/driver.err"; then
+    echo "reliability: the sanitizers report (see $out/leaks-asan/driver.err)" >&2
+    failures=$((failures + 1))
+  fi
+else
+  echo "reliability: no ASan build (tools/sanitize.sh asan makes one): leak check skipped"
+fi
+
+if [ "$failures" -gt 0 ]; then
+  echo "reliability: $failures failures" >&2
+  exit 1
+fi
+echo "reliability: passed"
