@@ -97,21 +97,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         kova::fuzz::fail("picture records", QString::number(s.db.count(QStringLiteral("tpb"))));
 
     // The grid's sorts over whatever texts arrived in jg and rc.
-    for (const QString& spec : {QStringLiteral("jg"), QStringLiteral("rc DESC"), QString()}) {
-        s.results.sort(spec);
+    for (const QString& order : {QStringLiteral("jg"), QStringLiteral("rc DESC"), QString()}) {
+        s.results.sort(order);
         QByteArray previous;
         bool first = true;
         for (int row = 0; row < s.results.recordCount(); ++row) {
-            if (spec.isEmpty())
+            if (order.isEmpty())
                 break;
-            const QVariant cell = s.results.fieldAt(row, s.results.fieldNames().indexOf(spec.left(2)));
+            const QVariant cell = s.results.fieldAt(row, s.results.fieldNames().indexOf(order.left(2)));
             if (cell.isNull())
                 continue; // empty cells are never written; they sort apart from every text
             const QByteArray value = cell.toString().toUtf8();
             const int c = kova::compareNumericText(previous.constData(), static_cast<int>(previous.size()),
                                                    value.constData(), static_cast<int>(value.size()));
-            if (!first && (spec.endsWith(QStringLiteral("DESC")) ? c < 0 : c > 0))
-                kova::fuzz::fail("sort order", spec);
+            if (!first && (order.endsWith(QStringLiteral("DESC")) ? c < 0 : c > 0))
+                kova::fuzz::fail("sort order", order);
             previous = value;
             first = false;
         }
