@@ -18,6 +18,7 @@ TGetMM::~TGetMM()
 {
     requestStop();
     wait();
+    (void)m_ranToEnd.load(std::memory_order_acquire);
 }
 
 void TGetMM::requestStop()
@@ -28,6 +29,10 @@ void TGetMM::requestStop()
 
 void TGetMM::run()
 {
+    struct Finished {
+        std::atomic_bool& flag;
+        ~Finished() { flag.store(true, std::memory_order_release); }
+    } finished{m_ranToEnd};
     const PictureCache cache(m_tempDir);
     for (const Item& item : m_items) {
         if (m_stop)

@@ -155,7 +155,7 @@ answer_box() { # answer_box <title> <screenshot name>
   eval "$(xdotool getwindowgeometry --shell "$box")"
   xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
   sleep 0.2
-  xdotool key --window "$box" Return
+  xdotool key Return
   wait_for 5 bash -c "! xdotool search --all --onlyvisible --pid $kova_pid --name '^$1\$' >/dev/null 2>&1"
 }
 no_error_box() { ! xdotool search --all --onlyvisible --pid "$kova_pid" --name '^Kova比价软件$' >/dev/null 2>&1; }

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QImage>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 using namespace kova;
@@ -111,12 +113,13 @@ protected:
         });
         return canvas.ops();
     }
-    static const Op* composed(const std::vector<Op>& ops)
+    // The composed text of a drawing, copied out so the drawing may be a temporary.
+    static std::optional<Op> composed(const std::vector<Op>& ops)
     {
         for (const Op& op : ops)
             if (op.kind == Op::Kind::TextRect)
-                return &op;
-        return nullptr;
+                return op;
+        return std::nullopt;
     }
     void writePicture(const QString& cph, const QByteArray& bytes)
     {
@@ -151,26 +154,26 @@ TEST_F(FavoriteCell, LightBlueBackgroundAndPricesAtTheirPlace)
     ASSERT_FALSE(rise.empty());
     EXPECT_EQ(rise.front().kind, Op::Kind::Fill);
     EXPECT_EQ(rise.front().background, FavoriteCellBackground);
-    const Op* text = composed(rise);
-    ASSERT_NE(text, nullptr);
+    const auto text = composed(rise);
+    ASSERT_TRUE(text);
     EXPECT_EQ(text->text, QStringLiteral("￥120.00，涨价￥20.00"));
     EXPECT_EQ(text->color, Red);
     EXPECT_EQ(text->rect, cell); // clipped to the cell, filled first
     EXPECT_EQ(text->background, FavoriteCellBackground);
     EXPECT_EQ(text->pos, QPoint(cell.left() + 10, cell.top() + 32));
 
-    const Op* saved = composed(draw(1, "scjg"));
-    ASSERT_NE(saved, nullptr);
+    const auto saved = composed(draw(1, "scjg"));
+    ASSERT_TRUE(saved);
     EXPECT_EQ(saved->text, QStringLiteral("￥100.00"));
     EXPECT_EQ(saved->color, Black);
-    const Op* drop = composed(draw(1, "gxjg"));
-    ASSERT_NE(drop, nullptr);
+    const auto drop = composed(draw(1, "gxjg"));
+    ASSERT_TRUE(drop);
     EXPECT_EQ(drop->text, QStringLiteral("￥89.9，降价￥10.1"));
     EXPECT_EQ(drop->color, Green);
 
     // No change: the stored text as the grid writes it, without "￥".
     const auto same = draw(2, "gxjg");
-    EXPECT_EQ(composed(same), nullptr);
+    EXPECT_FALSE(composed(same));
     EXPECT_EQ(same.back().text, QStringLiteral("100.00"));
 }
 
@@ -182,11 +185,11 @@ TEST_F(FavoriteCell, SelectedCellIsRedOnLightBlueAndKeepsItsChangeColour)
         ASSERT_EQ(ops.size(), 4u); // drawn twice
         EXPECT_EQ(ops[2].background, FavoriteCellBackground);
         EXPECT_EQ(ops[3].color, Red);
-        const Op* saved = composed(draw(0, "scjg", state));
-        ASSERT_NE(saved, nullptr);
+        const auto saved = composed(draw(0, "scjg", state));
+        ASSERT_TRUE(saved);
         EXPECT_EQ(saved->color, Red);
-        const Op* drop = composed(draw(1, "gxjg", state));
-        ASSERT_NE(drop, nullptr);
+        const auto drop = composed(draw(1, "gxjg", state));
+        ASSERT_TRUE(drop);
         EXPECT_EQ(drop->color, Green);
     }
     EXPECT_EQ(draw(0, "cpmc").size(), 2u);
@@ -198,16 +201,16 @@ TEST_F(FavoriteCell, RowsWithoutProductNumberOrPricesKeepTheirTexts)
         "('1', '', '100', '120', 'a'), ('2', 'p2', '100', '', 'b'), ('3', 'p3', '', '89', 'c'), "
         "('4', 'p4', '100', '暂无', 'd')"));
     writePicture(QStringLiteral("p4"), jpeg());
-    EXPECT_EQ(composed(draw(0, "scjg")), nullptr);
-    EXPECT_EQ(composed(draw(0, "gxjg")), nullptr);
+    EXPECT_FALSE(composed(draw(0, "scjg")));
+    EXPECT_FALSE(composed(draw(0, "gxjg")));
     // Empty current price: nothing composed there, the saved price still gets "￥".
-    EXPECT_EQ(composed(draw(1, "gxjg")), nullptr);
-    ASSERT_NE(composed(draw(1, "scjg")), nullptr);
+    EXPECT_FALSE(composed(draw(1, "gxjg")));
+    ASSERT_TRUE(composed(draw(1, "scjg")));
     // Current price with no saved price, and a price that is no number.
     const auto noSaved = draw(2, "gxjg");
-    EXPECT_EQ(composed(noSaved), nullptr);
+    EXPECT_FALSE(composed(noSaved));
     EXPECT_EQ(noSaved.back().text, QStringLiteral("89"));
-    EXPECT_EQ(composed(draw(3, "gxjg")), nullptr);
+    EXPECT_FALSE(composed(draw(3, "gxjg")));
     EXPECT_EQ(composed(draw(3, "scjg"))->text, QStringLiteral("￥100.00"));
 }
 
@@ -241,7 +244,7 @@ TEST_F(FavoriteCell, EmptyTableDrawsOnlyTheDefault)
     scnr.open();
     const auto ops = draw(0, "gxjg");
     EXPECT_EQ(ops.size(), 2u);
-    EXPECT_EQ(composed(ops), nullptr);
+    EXPECT_FALSE(composed(ops));
 }
 
 } // namespace
