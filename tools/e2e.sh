@@ -9,6 +9,10 @@
 #
 #   tools/e2e.sh [build dir]      (default: build)
 #
+# With KOVA_SCREENSHOTS=DIR the window's pictures of the start page, the result list, the
+# favorites and the price-drop view are also written to DIR, cut to the window (the README's
+# pictures: KOVA_SCREENSHOTS=docs/screenshots tools/e2e.sh).
+#
 # Needs Xvfb, xdotool, xwininfo, ImageMagick's import/convert and the sqlite3 shell; exits
 # with 77 (skipped) when one is missing. The control positions come from the program's own
 # layout: kova-reliability-driver (tests/reliability) builds the same window off screen
@@ -162,6 +166,8 @@ no_error_box() { ! xdotool search --all --onlyvisible --pid "$kova_pid" --name '
 
 step "first start"
 start_kova
+first_x=$win_x
+first_y=$win_y
 account_stored() { [ -n "$(db "select u from xxb where u <> '' and p <> '' and a <> '' and b <> ''")" ]; }
 wait_for 20 account_stored || fail "the account and affiliate ids were not stored"
 no_error_box || fail "an error box at start"
@@ -289,3 +295,10 @@ kova_pid=""
 
 echo "e2e: passed (keyword $keyword, $rows rows, kill after $seen rows kept $kept, peak memory ${peak} kB);" \
   "screenshots in $shots"
+if [ -n "${KOVA_SCREENSHOTS:-}" ]; then
+  mkdir -p "$KOVA_SCREENSHOTS"
+  for s in 01-start 02-results 04-favorites 05-price-drops; do
+    convert "$shots/$s.png" -crop "1020x700+$first_x+$first_y" +repage "$KOVA_SCREENSHOTS/$s.png"
+  done
+  echo "e2e: window pictures in $KOVA_SCREENSHOTS"
+fi

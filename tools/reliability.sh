@@ -11,9 +11,10 @@
 #
 #   tools/reliability.sh [build dir]      (default: build-rel, configured here when missing)
 set -euo pipefail
+# The build folder as an absolute path (the runs below change folder).
+build=$(realpath -m "${1:-$(dirname "$0")/../build-rel}")
 cd "$(dirname "$0")/.."
 top=$(pwd)
-build=${1:-$top/build-rel}
 limit_kb=$((200 * 1024))
 
 if [ ! -f "$build/build.ninja" ]; then
