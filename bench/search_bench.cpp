@@ -117,7 +117,8 @@ void BM_ReadPageIntoDatabase(benchmark::State& state)
         programState.ListMode = 1;
         programState.SearchWord = QStringLiteral("x");
         programState.WordHasPictures = true;
-        ResultPageReader reader({words, rows, pictures, settings, http}, programState, [](int, const QString&) {});
+        ResultPageReader reader({words, rows, pictures, settings, http}, programState,
+                                [](int, const QString&) {});
         state.ResumeTiming();
         const auto outcome = reader.read(page);
         benchmark::DoNotOptimize(outcome.stored);
@@ -126,14 +127,3 @@ void BM_ReadPageIntoDatabase(benchmark::State& state)
 BENCHMARK(BM_ReadPageIntoDatabase)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    kova::HttpClient::globalInit();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

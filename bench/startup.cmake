@@ -1,5 +1,5 @@
 # Start-up: the main window in process, and the whole program (bin/kova) started as a process.
-kova_add_bench(startup_bench SOURCES startup_bench.cpp LIBS kova_mainwindow kova_standin)
+kova_add_bench(startup_bench SOURCES startup_bench.cpp WindowBenchMain.cpp LIBS kova_mainwindow kova_standin)
 target_compile_definitions(startup_bench PRIVATE KOVA_PROGRAM="$<TARGET_FILE:kova>")
 add_dependencies(startup_bench kova)
 # The window reads its skin from beside the program, as the real one does.

@@ -241,16 +241,3 @@ void BM_ProcessExecToShown(benchmark::State& state)
 BENCHMARK(BM_ProcessExecToShown)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    kova::HttpClient::globalInit();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
