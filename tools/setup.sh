@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git debootstrap
   qt6-base-dev qt6-svg-dev libqt6svg6 libqt6sql6-sqlite qt6-qpa-plugins
   libcurl4-openssl-dev libgumbo-dev libsqlite3-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
