@@ -90,7 +90,7 @@ void mainWindowStartUp(benchmark::State& state, bool answered)
     const QString previousFolder = QDir::currentPath();
     int notAnswered = 0;
 
-    // One start-up of a fresh window; `timed` wraps the part that is measured.
+    // One start-up of a fresh window; `timed` wraps what is measured.
     auto startOnce = [&](const std::function<void(bool)>& timed) {
         auto folder = std::make_unique<FirstRunFolder>();
         QDir::setCurrent(folder->dir.path());
