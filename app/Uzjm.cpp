@@ -1,10 +1,10 @@
 #include "app/Uzjm.h"
 
-#include "store/SettingsRecord.h"
 #include "favorites/Usc.h"
 #include "service/Requests.h"
 #include "store/Error.h"
 #include "store/PictureCache.h"
+#include "store/SettingsRecord.h"
 #include "ui/DBGridEh.h"
 #include "ui/Messages.h"
 #include "ui/SkinFrame.h"
@@ -20,9 +20,6 @@ Tfrmkova* frmkova = nullptr;
 
 namespace {
 
-const QColor FixedCellColor(166, 202, 240);
-const QColor TitleFontColor(255, 0, 255);
-
 QString programFolder()
 {
     QString dir = QCoreApplication::applicationDirPath();
@@ -34,17 +31,12 @@ QString programFolder()
 } // namespace
 
 Tfrmkova::Tfrmkova(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      ADOConnection1(QStringLiteral("kvdb.dat")),
-      ADOQuery1(ADOConnection1),
-      ADOQuery2(ADOConnection1),
-      ADOQuery3(ADOConnection1),
-      ADOQuery4(ADOConnection1),
-      qry1(ADOConnection1),
-      qry2(ADOConnection1),
-      qry3(ADOConnection1)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), ADOConnection1(QStringLiteral("kvdb.dat")),
+      ADOQuery1(ADOConnection1), ADOQuery2(ADOConnection1), ADOQuery3(ADOConnection1),
+      ADOQuery4(ADOConnection1), qry1(ADOConnection1), qry2(ADOConnection1), qry3(ADOConnection1)
 {
     frmkova = this;
+    installMessageBoxes();
     setObjectName(QStringLiteral("frmkova"));
     setWindowTitle(DesignCaption);
 
@@ -67,7 +59,8 @@ Tfrmkova::Tfrmkova(QWidget* parent)
     wireSearchHandlers();
     wireResultHandlers();
     wireFavoriteHandlers();
-    connect(&wbwebb, &PageLoader::DocumentComplete, this, [this] { Guarded([this] { wbwebbDocumentComplete(); }); });
+    connect(&wbwebb, &PageLoader::DocumentComplete, this,
+            [this] { Guarded([this] { wbwebbDocumentComplete(); }); });
 
     Guarded([this] { FormCreate(); });
 }
@@ -128,18 +121,35 @@ void Tfrmkova::closeEvent(QCloseEvent* event)
 
 void Tfrmkova::FormShow()
 {
-    // 1-2: reopen the connection and the query objects.
+    reopenDatabase();
+    resize(1020, 700); // runs the resize step
+    initialiseState();
+    showStartPage();
+    clearResults();
+    SettingsRecord settings(qry2);
+    settings.openOrCreate();
+    m_state.VersionCode = settings.versionCode();
+    showVersionCaption();
+
+    QStringList damage;
+    readAccount(settings, damage);
+    readAffiliateIds(settings, damage);
+    if (!damage.isEmpty())
+        ShowError(damage.join(QLatin1Char('\n')));
+}
+
+void Tfrmkova::reopenDatabase()
+{
     for (Dataset* q : {&ADOQuery1, &ADOQuery2, &ADOQuery3, &ADOQuery4, &qry1, &qry2, &qry3})
         q->close();
     ADOConnection1.close();
     ADOConnection1.open();
     for (Dataset* q : {&ADOQuery1, &ADOQuery2, &ADOQuery3, &qry1, &qry2, &qry3})
         q->open();
+}
 
-    // 3: the outer size (runs the resize step).
-    resize(1020, 700);
-
-    // 4-6: program-wide state and the picture cache folder.
+void Tfrmkova::initialiseState()
+{
     m_state.ListMode = 1;
     m_state.VersionCode = QStringLiteral("10");
     m_state.TaobaoPid.clear();
@@ -147,79 +157,95 @@ void Tfrmkova::FormShow()
     m_state.AccountReplyExpected = true;
     m_state.TempDir = GetTempDirectory();
     PictureCache(m_state.TempDir).ensureFolder();
+}
 
-    // 7-9: the start page, grid colours, status text.
+void Tfrmkova::showStartPage()
+{
     ui.pan01->setVisible(false);
     ui.pan02->setVisible(false);
     ui.pan03->setVisible(true);
     for (DBGridEh* grid : {ui.DBGridEh1, ui.DBGridEh2}) {
-        grid->setFixedColor(FixedCellColor);
-        grid->setTitleFontColor(TitleFontColor);
+        grid->setFixedColor(GridFixedColor);
+        grid->setTitleFontColor(GridTitleFontColor);
     }
-    ui.StatusBar1->setPanelText(0, QStringLiteral("货比三家，比价帮助您更省钱、省事！"));
+    ui.StatusBar1->setPanelText(0, StartStatusText);
+}
 
-    // 10: results never survive a restart.
+void Tfrmkova::clearResults()
+{
+    // Results never survive a restart.
     if (ADOQuery2.recordCount() > 0) {
         qry1.setSql(QStringLiteral("delete from cxnr"));
         qry1.execute();
     }
     ADOQuery2.close();
     ADOQuery2.open();
-
-    // 11: picture records.
     qry1.close();
     qry1.setSql(QStringLiteral("select * from tpb"));
     qry1.open();
+}
 
-    // 12-13: the settings record and the version.
-    SettingsRecord settings(qry2);
-    settings.openOrCreate();
-    m_state.VersionCode = settings.versionCode();
+void Tfrmkova::showVersionCaption()
+{
+    if (m_state.VersionCode.size() != 2)
+        return;
+    const QString caption = QStringLiteral(" Kova比价软件 V%1.%2 （Tavi版）")
+                                .arg(m_state.VersionCode.at(0))
+                                .arg(m_state.VersionCode.at(1));
+    setWindowTitle(caption);
+    ui.suiForm1->setCaption(caption);
+}
 
-    // 14: caption.
-    if (m_state.VersionCode.size() == 2) {
-        const QString caption = QStringLiteral(" Kova比价软件 V%1.%2 （Tavi版）")
-                                    .arg(m_state.VersionCode.at(0))
-                                    .arg(m_state.VersionCode.at(1));
-        setWindowTitle(caption);
-        ui.suiForm1->setCaption(caption);
+namespace {
+
+// A pair of the settings record that does not decipher is cleared, so that it is fetched
+// again, and the user is told why.
+SettingsRecord::Pair readOrClearPair(SettingsRecord& settings, const QString& first, const QString& second,
+                                     const QString& damagedText, QStringList& damage)
+{
+    SettingsRecord::Pair pair = settings.readPair(first, second);
+    if (pair.state == SettingsRecord::Pair::State::Damaged) {
+        settings.clearPair(first, second);
+        damage.append(damagedText);
     }
+    return pair;
+}
 
-    // 15: the account; a damaged pair is cleared so that it is requested again.
-    const Requests requests;
-    auto account = settings.readPair(QStringLiteral("u"), QStringLiteral("p"));
-    QString damage;
-    if (account.state == SettingsRecord::Pair::State::Damaged) {
-        settings.clearPair(QStringLiteral("u"), QStringLiteral("p"));
-        damage = QStringLiteral("设置记录中保存的用户帐号已损坏，已清除并将重新申请。");
-    }
+} // namespace
+
+void Tfrmkova::readAccount(SettingsRecord& settings, QStringList& damage)
+{
+    const auto account =
+        readOrClearPair(settings, QStringLiteral("u"), QStringLiteral("p"),
+                        QStringLiteral("设置记录中保存的用户帐号已损坏，已清除并将重新申请。"), damage);
     if (account.state == SettingsRecord::Pair::State::Ok) {
-        m_state.UserId = account.first;
-        m_state.UserPassword = account.second;
-    } else {
-        mmo1.clear();
-        wbwebb.Navigate(requests.randomUser());
+        takeAccount({account.first, account.second});
+        return;
     }
+    mmo1.clear();
+    wbwebb.Navigate(Requests().randomUser());
+}
 
-    // 16: the affiliate ids, else the version page through an auxiliary window.
-    auto affiliate = settings.readPair(QStringLiteral("a"), QStringLiteral("b"));
-    if (affiliate.state == SettingsRecord::Pair::State::Damaged) {
-        settings.clearPair(QStringLiteral("a"), QStringLiteral("b"));
-        if (!damage.isEmpty())
-            damage += QLatin1Char('\n');
-        damage += QStringLiteral("设置记录中保存的联盟编号已损坏，已清除并将重新获取。");
-    }
+void Tfrmkova::readAffiliateIds(SettingsRecord& settings, QStringList& damage)
+{
+    const auto affiliate =
+        readOrClearPair(settings, QStringLiteral("a"), QStringLiteral("b"),
+                        QStringLiteral("设置记录中保存的联盟编号已损坏，已清除并将重新获取。"), damage);
     if (affiliate.state == SettingsRecord::Pair::State::Ok) {
         m_state.TaobaoPid = affiliate.first;
         m_state.JdUnionId = affiliate.second;
-    } else {
-        auto* aux = new Tfrmsc(Tfrmsc::Purpose::VersionPage, this);
-        aux->show();
-        aux->Memo1.clear();
-        aux->WebBrowser1.Navigate(requests.versionPage(m_state.VersionCode));
+        return;
     }
-    if (!damage.isEmpty())
-        ShowError(damage);
+    auto* aux = new Tfrmsc(Tfrmsc::Purpose::VersionPage, this);
+    aux->show();
+    aux->Memo1.clear();
+    aux->WebBrowser1.Navigate(Requests().versionPage(m_state.VersionCode));
+}
+
+void Tfrmkova::takeAccount(const Account& account)
+{
+    m_state.UserId = account.userId;
+    m_state.UserPassword = account.password;
 }
 
 void Tfrmkova::FormClose()

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "app/ProgramState.h"
+#include "search/AccountReply.h"
+#include "search/TGetMM.h"
 #include "service/HttpClient.h"
 #include "service/PageLoader.h"
 #include "service/PageText.h"
 #include "store/Connection.h"
-#include "search/TGetMM.h"
 #include "store/Dataset.h"
 #include "ui/FrmkovaUi.h"
 
@@ -85,7 +86,6 @@ public:
     // The reply of the add-to-favorites request sent through WebBrowser1.
     void WebBrowser1DocumentComplete();
     void addResultFavorite();
-    void previewResultPicture();
 
     // Favorites and price-drop notices (UzjmFavorites.cpp).
     void btn2Click();
@@ -98,7 +98,8 @@ public:
     void readAuxiliaryPage(class Tfrmsc& aux);
     // The "删除收藏" cell and Ctrl+Delete on DBGridEh2.
     void deleteFavorite();
-    void previewFavoritePicture();
+    // The large picture of the current row of `rows` in the preview panel at `panelPos`.
+    void showPicturePreview(const Dataset& rows, QPoint panelPos);
 
     bool shown() const { return m_shown; }
 
@@ -108,11 +109,22 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void wireLayoutHandlers(); // UzjmViews.cpp
-    void wireSearchHandlers(); // UzjmSearch.cpp
-    void wireResultHandlers(); // UzjmResults.cpp
+    void wireLayoutHandlers();   // UzjmViews.cpp
+    void wireSearchHandlers();   // UzjmSearch.cpp
+    void wireResultHandlers();   // UzjmResults.cpp
     void wireFavoriteHandlers(); // UzjmFavorites.cpp
     void applySkin();
+
+    // The show step's parts, in order (Uzjm.cpp).
+    void reopenDatabase();
+    void initialiseState();
+    void showStartPage();
+    void clearResults();
+    void showVersionCaption();
+    void readAccount(class SettingsRecord& settings, QStringList& damage);
+    void readAffiliateIds(SettingsRecord& settings, QStringList& damage);
+    // The account as the settings record or a reply gave it.
+    void takeAccount(const Account& account);
 
     ProgramState m_state;
     bool m_shown = false;

@@ -2,35 +2,25 @@
 // favorites grid.
 #include "app/Uzjm.h"
 
+#include "favorites/FavoritesGridActions.h"
 #include "favorites/FavoritesGridPainter.h"
 #include "favorites/FavoritesListReader.h"
 #include "favorites/Usc.h"
 #include "links/Browser.h"
 #include "links/VersionPage.h"
 #include "results/PicturePreview.h"
-#include "results/ScreenCursor.h"
+#include "search/ResultPageReader.h"
 #include "service/Requests.h"
 #include "store/PictureCache.h"
 #include "store/SettingsRecord.h"
 #include "ui/Messages.h"
+#include "ui/ScreenCursor.h"
 
 #include <QPixmap>
 #include <QTimer>
 
 namespace kova {
 namespace {
-
-const QString DeleteQuestion = QStringLiteral("确定删除当前选择的收藏商品吗？ ");
-const QString DeleteNotDeliveredText =
-    QStringLiteral("删除请求未能送达服务器，请检查网络连接。该收藏商品可能会在下次获取收藏夹时再次出现。");
-const QColor ClickableColumnColor(0, 0, 255);
-// cpmc, jjcj and bz2: the columns that react to a click.
-constexpr int ClickableColumns[] = {1, 2, 7};
-
-bool isField(const QString& field, const char* name)
-{
-    return field.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
-}
 
 FavoriteList listOf(int listMode)
 {
@@ -137,11 +127,13 @@ void Tfrmkova::readAuxiliaryPage(Tfrmsc& aux)
     const bool inView = m_state.ListMode == texts.listMode;
 
     SettingsRecord settings(qry2);
-    FavoritesListReader reader({ADOQuery3, settings, *IdHTTP}, m_state, list,
-                               [this, inView](int bar, const QString& label) {
-                                   if (inView)
-                                       showProgress(bar, label);
-                               });
+    FavoritesListReader reader(
+        {ADOQuery3, settings, *IdHTTP},
+        {m_state.UserId, m_state.AccountReplyExpected, m_state.TempDir, m_state.TaobaoPid, m_state.JdUnionId},
+        list, [this, inView](int bar, const QString& label) {
+            if (inView)
+                showProgress(bar, label);
+        });
     FavoritesListReader::Outcome outcome;
     try {
         outcome = reader.read(aux.Memo1);
@@ -151,6 +143,8 @@ void Tfrmkova::readAuxiliaryPage(Tfrmsc& aux)
         throw;
     }
     aux.FavPageValid = outcome.pageValid;
+    if (outcome.account)
+        takeAccount(*outcome.account);
 
     if (inView) {
         ui.suiProgressBar1->setValue(100);
@@ -159,15 +153,17 @@ void Tfrmkova::readAuxiliaryPage(Tfrmsc& aux)
         ui.lbl2->repaint();
         ui.suiImagePanel1->setVisible(false);
         if (!outcome.pageValid && ADOQuery3.recordCount() == 0) {
-            ShowInfo(ListNoNetworkText);
+            ShowInfo(NoNetworkText);
             return;
         }
     }
     ADOQuery3.first();
     if (inView)
         ui.StatusBar1->setPanelText(0, texts.countText(ADOQuery3.recordCount()));
-    for (int col : ClickableColumns)
-        ui.DBGridEh2->setColumnFontColor(col, ClickableColumnColor);
+    for (int col = 0; col < ui.DBGridEh2->columnCountEh(); ++col) {
+        if (FavoriteColumnIsLink(ui.DBGridEh2->column(col).field))
+            ui.DBGridEh2->setColumnFontColor(col, FavoriteLinkColor);
+    }
 }
 
 void Tfrmkova::DBGridEh2DrawColumnCell(GridCanvas& canvas, const QRect& rect, int dataCol,
@@ -181,12 +177,11 @@ void Tfrmkova::DBGridEh2MouseMove(QPoint pos)
 {
     FavGridMouseY = pos.y();
     const GridCoord at = ui.DBGridEh2->MouseCoord(pos);
-    if (at.col <= 0 || at.row <= 0)
+    if (!FavoriteGridPointerActs(at))
         return;
     const QString field = ui.DBGridEh2->column(at.col).field;
-    const bool clickable = isField(field, "cpmc") || isField(field, "jjcj") || isField(field, "bz2");
-    SetScreenCursor(clickable ? ScreenCursor::Hand : ScreenCursor::Default);
-    if (!isField(field, "bz1"))
+    SetScreenCursor(FavoriteGridCursor(field));
+    if (FavoriteGridHidesPreview(field))
         HidePreview();
 }
 
@@ -195,15 +190,22 @@ void Tfrmkova::DBGridEh2CellClick(int dataCol)
     if (dataCol < 0 || dataCol >= ui.DBGridEh2->columnCountEh() || !ADOQuery3.isActive() ||
         ADOQuery3.recordCount() == 0)
         return;
-    const QString field = ui.DBGridEh2->column(dataCol).field;
-    if (isField(field, "cpmc"))
+    switch (FavoriteCellActionFor(ui.DBGridEh2->column(dataCol).field)) {
+    case FavoriteCellAction::OpenProduct:
         OpenInBrowser(ADOQuery3.fieldText(QStringLiteral("cplj")));
-    else if (isField(field, "jjcj"))
+        break;
+    case FavoriteCellAction::OpenComparison:
         OpenInBrowser(Requests().preciseComparison(ADOQuery3.fieldText(QStringLiteral("cpmc"))));
-    else if (isField(field, "bz2"))
+        break;
+    case FavoriteCellAction::DeleteFavorite:
         deleteFavorite();
-    else if (isField(field, "bz1"))
-        previewFavoritePicture();
+        break;
+    case FavoriteCellAction::PreviewPicture:
+        showPicturePreview(ADOQuery3, QPoint(ui.BigPanel->x(), FavoritePreviewTop(height(), FavGridMouseY)));
+        break;
+    case FavoriteCellAction::None:
+        break;
+    }
 }
 
 void Tfrmkova::deleteFavorite()
@@ -213,7 +215,7 @@ void Tfrmkova::deleteFavorite()
     const QString ufid = ADOQuery3.fieldText(QStringLiteral("ufid")).trimmed();
     if (ufid.isEmpty())
         return;
-    if (!AskOkCancel(DeleteQuestion))
+    if (!AskOkCancel(DeleteFavoriteQuestion))
         return;
     const QString request = Requests().deleteFavorite(m_state.UserId, m_state.UserPassword, ufid);
     // The row goes at once; the service is told without waiting for its reply.
@@ -256,16 +258,16 @@ void Tfrmkova::wbwebbFavoriteDeleteComplete()
     });
 }
 
-void Tfrmkova::previewFavoritePicture()
+void Tfrmkova::showPicturePreview(const Dataset& rows, QPoint panelPos)
 {
-    const QString cph = ADOQuery3.fieldText(QStringLiteral("cph"));
-    const QString dtp = ADOQuery3.fieldText(QStringLiteral("dtp"));
+    const QString cph = rows.fieldText(QStringLiteral("cph"));
+    const QString dtp = rows.fieldText(QStringLiteral("dtp"));
     if (dtp.isEmpty())
         return;
     const HourglassCursor hourglass;
     const QImage picture = LoadLargePicture(*IdHTTP, PictureCache(m_state.TempDir), cph, dtp);
     ui.BigImage->setPixmap(QPixmap::fromImage(picture));
-    ui.BigPanel->move(ui.BigPanel->x(), FavoritePreviewTop(height(), FavGridMouseY));
+    ui.BigPanel->move(panelPos);
     ui.BigPanel->raise();
     ui.BigImage->setVisible(true);
     ui.BigPanel->setVisible(true);

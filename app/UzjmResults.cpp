@@ -6,25 +6,15 @@
 #include "results/PicturePreview.h"
 #include "results/ResultCellPainter.h"
 #include "results/ResultGridActions.h"
-#include "results/ScreenCursor.h"
 #include "service/Requests.h"
 #include "store/PictureCache.h"
 #include "ui/Messages.h"
+#include "ui/ScreenCursor.h"
 
 #include <QPixmap>
 #include <QScopeGuard>
 
 namespace kova {
-namespace {
-
-QString quotedLiteral(const QString& text)
-{
-    QString doubled = text;
-    doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
-}
-
-} // namespace
 
 void Tfrmkova::wireResultHandlers()
 {
@@ -63,7 +53,7 @@ void Tfrmkova::DBGridEh1CellClick(int dataCol)
         addResultFavorite();
         break;
     case ResultCellAction::PreviewPicture:
-        previewResultPicture();
+        showPicturePreview(ADOQuery2, ResultPreviewPosition(ui.BigPanel->pos(), ResultGridMouseY));
         break;
     case ResultCellAction::None:
         break;
@@ -123,9 +113,8 @@ void Tfrmkova::markResultFavorite(const QString& bh, const QString& cph)
     const int row = FindResultRow(ADOQuery2, bh, cph);
     if (row < 0) {
         // Filtered out of the list meanwhile: the table still remembers it.
-        ADOConnection1.execute(
-            QStringLiteral("update cxnr set \"check\"=%1 where bh=%2 and cph=%3")
-                .arg(quotedLiteral(FavoriteDoneText), quotedLiteral(bh), quotedLiteral(cph)));
+        ADOConnection1.execute(QStringLiteral("update cxnr set \"check\"=? where bh=? and cph=?"),
+                               {FavoriteDoneText, bh, cph});
         return;
     }
     const int current = ADOQuery2.recNo();
@@ -135,23 +124,6 @@ void Tfrmkova::markResultFavorite(const QString& bh, const QString& cph)
     ADOQuery2.post();
     if (current != row + 1)
         ADOQuery2.setRecNo(current);
-}
-
-void Tfrmkova::previewResultPicture()
-{
-    const QString cph = ADOQuery2.fieldText(QStringLiteral("cph"));
-    const QString dtp = ADOQuery2.fieldText(QStringLiteral("dtp"));
-    if (dtp.isEmpty())
-        return;
-    const HourglassCursor hourglass;
-    const QImage picture = LoadLargePicture(*IdHTTP, PictureCache(m_state.TempDir), cph, dtp);
-    ui.BigImage->setPixmap(QPixmap::fromImage(picture));
-    ui.BigPanel->move(ResultPreviewPosition(ui.BigPanel->pos(), ResultGridMouseY));
-    ui.BigPanel->raise();
-    ui.BigImage->setVisible(true);
-    ui.BigPanel->setVisible(true);
-    ui.BigImage->repaint();
-    ui.BigPanel->repaint();
 }
 
 void Tfrmkova::DBGridEh1MouseMove(QPoint pos)

@@ -2,6 +2,7 @@
 // filter and the title sort of the main window.
 #include "app/Uzjm.h"
 
+#include "results/OfferRating.h"
 #include "search/MerchantFilter.h"
 #include "search/ResultPageReader.h"
 #include "service/Requests.h"
@@ -15,23 +16,11 @@ namespace kova {
 namespace {
 
 const QString SearchEndText = QStringLiteral("智能比价搜索结束 ");
-const QString NoNetworkText = QStringLiteral("可能当前网络没有连接，请检查连通后再次搜索。");
 const QString IdleSearchText = QStringLiteral("当前操作: 网购比价搜索");
 
-QString quotedLiteral(const QString& text)
+OfferRatings rateOffer(qint64 count, const QString& merchant, const QString& name)
 {
-    QString doubled = text;
-    doubled.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
-}
-
-int columnOfField(const DBGridEh& grid, const QString& field)
-{
-    for (int i = 0; i < grid.columnCountEh(); ++i) {
-        if (grid.column(i).field.compare(field, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return {AuthenticityLabel(count, merchant, name), StarRating(count, merchant, name)};
 }
 
 } // namespace
@@ -84,7 +73,8 @@ void Tfrmkova::showProgress(int bar, const QString& label)
     ui.suiImagePanel1->raise();
     // While a long page is read the panel is drawn at a steady pace, not once per row:
     // every repaint also redraws the grid beneath it.
-    if (!m_progressClock.isValid() || m_progressClock.elapsed() >= ProgressRepaintMs || bar <= 0 || bar >= 100) {
+    if (!m_progressClock.isValid() || m_progressClock.elapsed() >= ProgressRepaintMs || bar <= 0 ||
+        bar >= 100) {
         ui.suiImagePanel1->repaint();
         m_progressClock.start();
     }
@@ -115,7 +105,7 @@ void Tfrmkova::suiButton1Click()
         qry1.execute();
     }
     qry1.close();
-    qry1.setSql(QStringLiteral("select * from tpb where word=") + quotedLiteral(m_state.SearchWord));
+    qry1.setSql(QStringLiteral("select * from tpb where word=?"), {m_state.SearchWord});
     qry1.open();
     if (qry1.recordCount() > 0)
         m_state.WordHasPictures = true;
@@ -137,7 +127,8 @@ void Tfrmkova::btn1Click()
 {
     m_state.ListMode = 1;
     const int rows = ADOQuery2.recordCount();
-    ui.StatusBar1->setPanelText(0, rows > 0 ? QStringLiteral("比价搜索结果有: %1 条记录").arg(rows) : IdleSearchText);
+    ui.StatusBar1->setPanelText(0, rows > 0 ? QStringLiteral("比价搜索结果有: %1 条记录").arg(rows)
+                                            : IdleSearchText);
     ui.pan01->setVisible(true);
     ui.pan02->setVisible(false);
     ui.pan03->setVisible(false);
@@ -157,13 +148,18 @@ void Tfrmkova::wbwebbDocumentComplete()
     // that arrives after the user went back to the results is no result page.
     const Requests requests;
     const QString url = wbwebb.lastUrl();
-    if (url != requests.randomUser() && !url.startsWith(requests.listAll({}, {}, {}).section(QLatin1Char('?'), 0, 0)))
+    if (url != requests.randomUser() &&
+        !url.startsWith(requests.listAll({}, {}, {}).section(QLatin1Char('?'), 0, 0)))
         return;
 
     SettingsRecord settings(qry2);
-    ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings, *IdHTTP}, m_state,
-                            [this](int bar, const QString& label) { showProgress(bar, label); });
-    reader.read(mmo1);
+    ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings, *IdHTTP},
+                            {m_state.SearchWord, m_state.WordHasPictures, m_state.AccountReplyExpected,
+                             m_state.TempDir, m_state.TaobaoPid, m_state.JdUnionId},
+                            &rateOffer, [this](int bar, const QString& label) { showProgress(bar, label); });
+    const ResultPageReader::Outcome outcome = reader.read(mmo1);
+    if (outcome.account)
+        takeAccount(*outcome.account);
 
     ADOQuery2.first();
     ui.suiProgressBar1->setValue(100);
@@ -173,8 +169,8 @@ void Tfrmkova::wbwebbDocumentComplete()
 
     DBGridEh& grid = *ui.DBGridEh1;
     for (const char* field : {"cpmc", "bz2"})
-        grid.setColumnFontColor(columnOfField(grid, QString::fromLatin1(field)), QColor(0, 0, 255));
-    grid.setColumnFontColor(columnOfField(grid, QStringLiteral("pjjb")), QColor(128, 0, 64));
+        grid.setColumnFontColor(grid.columnOfField(QString::fromLatin1(field)), QColor(0, 0, 255));
+    grid.setColumnFontColor(grid.columnOfField(QStringLiteral("pjjb")), QColor(128, 0, 64));
 
     if (ADOQuery2.recordCount() > ResultPageReader::ThumbnailsWhileReading) {
         ADOQuery4.close();
@@ -192,7 +188,8 @@ void Tfrmkova::StartThumbnailFetcher()
     std::vector<TGetMM::Item> items;
     items.reserve(static_cast<size_t>(ADOQuery4.recordCount()));
     for (ADOQuery4.first(); !ADOQuery4.eof(); ADOQuery4.next())
-        items.push_back({ADOQuery4.fieldText(QStringLiteral("cph")), ADOQuery4.fieldText(QStringLiteral("xtp"))});
+        items.push_back(
+            {ADOQuery4.fieldText(QStringLiteral("cph")), ADOQuery4.fieldText(QStringLiteral("xtp"))});
     auto fetcher = std::make_unique<TGetMM>(std::move(items), m_state.TempDir);
     connect(fetcher.get(), &TGetMM::pictureSaved, this, [this] { ui.DBGridEh1->viewport()->update(); });
     fetcher->start();

@@ -4,6 +4,7 @@
 // page already in memory, and the database part alone (appending the rows), so the share
 // of each can be read off.
 #include "app/Uzjm.h"
+#include "results/OfferRating.h"
 #include "search/ResultPageReader.h"
 #include "server/StandInServer.h"
 #include "service/HttpClient.h"
@@ -113,12 +114,16 @@ void BM_ReadPageIntoDatabase(benchmark::State& state)
         pictures.open();
         SettingsRecord settings(xxb);
         settings.openOrCreate();
-        ProgramState programState;
-        programState.ListMode = 1;
-        programState.SearchWord = QStringLiteral("x");
-        programState.WordHasPictures = true;
-        ResultPageReader reader({words, rows, pictures, settings, http}, programState,
-                                [](int, const QString&) {});
+        ResultPageReader::Search search;
+        search.word = QStringLiteral("x");
+        search.wordHasPictures = true;
+        ResultPageReader reader(
+            {words, rows, pictures, settings, http}, search,
+            [](qint64 count, const QString& merchant, const QString& name) {
+                return OfferRatings{AuthenticityLabel(count, merchant, name),
+                                    StarRating(count, merchant, name)};
+            },
+            [](int, const QString&) {});
         state.ResumeTiming();
         const auto outcome = reader.read(page);
         benchmark::DoNotOptimize(outcome.stored);

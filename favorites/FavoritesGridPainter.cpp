@@ -18,7 +18,7 @@ constexpr int TextTop = 32;
 
 bool isField(const GridColumn& column, const char* field)
 {
-    return column.field.compare(QLatin1String(field), Qt::CaseInsensitive) == 0;
+    return kova::isField(column.field, QLatin1String(field));
 }
 
 bool hasPoint(const QString& price)

@@ -1,16 +1,12 @@
 #include "favorites/FavoritesListReader.h"
 
-#include "app/ProgramState.h"
 #include "links/AffiliateLinks.h"
-#include "search/AccountReply.h"
 #include "search/ResultPageReader.h"
 #include "service/HtmlToText.h"
 #include "service/PageText.h"
 #include "service/PictureDownload.h"
 #include "store/Dataset.h"
 #include "store/PictureCache.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -66,9 +62,9 @@ int ListProgress(int stored, int rowLines)
     return std::min(100, 10 + stored * 100 / rowLines);
 }
 
-FavoritesListReader::FavoritesListReader(Objects objects, ProgramState& state, FavoriteList list,
+FavoritesListReader::FavoritesListReader(Objects objects, Context context, FavoriteList list,
                                          Progress progress)
-    : m_db(objects), m_state(state), m_texts(TextsOf(list)), m_progress(std::move(progress))
+    : m_db(objects), m_context(std::move(context)), m_texts(TextsOf(list)), m_progress(std::move(progress))
 {
 }
 
@@ -79,10 +75,12 @@ FavoritesListReader::Outcome FavoritesListReader::read(const PageText& page)
     for (int i = 0; i < lines; ++i) {
         const QString line = page.line(i);
         // The user id is looked for as it stands now: the account reply may set it.
-        if (line.contains(HeaderCaption) || (!m_state.UserId.isEmpty() && line.contains(m_state.UserId)))
+        const QString& userId = outcome.account ? outcome.account->userId : m_context.userId;
+        if (line.contains(HeaderCaption) || (!userId.isEmpty() && line.contains(userId)))
             outcome.pageValid = true;
-        if (ApplyAccountReplyRule(line, i, page.failedLoad(), m_state, m_db.settings))
-            outcome.accountStored = true;
+        if (auto stored = ApplyAccountReplyRule(line, i, page.failedLoad(),
+                                                m_context.replyExpected && !outcome.account, m_db.settings))
+            outcome.account = std::move(stored);
         if (line.contains(RowStart))
             ++outcome.rowLines;
     }
@@ -103,7 +101,7 @@ void FavoritesListReader::readRow(const PageText& page, int rowLine, Outcome& ou
         cells[static_cast<size_t>(k)] = CellValue(page.line(rowLine + 1 + k));
     QString& link = cells[LinkCell - 1];
     if (!link.isEmpty())
-        link = RewriteAffiliateIds(HtmlToText(link), m_state.TaobaoPid, m_state.JdUnionId);
+        link = RewriteAffiliateIds(HtmlToText(link), m_context.taobaoPid, m_context.jdUnionId);
 
     Dataset& rows = m_db.favorites;
     rows.append();
@@ -117,22 +115,12 @@ void FavoritesListReader::readRow(const PageText& page, int rowLine, Outcome& ou
     rows.post();
     ++outcome.stored;
 
-    const QString& cph = cells[3];
-    const QString& xtp = cells[5];
-    const QString target = PictureCache(m_state.TempDir).thumbnailPath(cph);
-    if (!target.isEmpty() && !QFileInfo::exists(target)) {
-        if (xtp.isEmpty()) {
-            ++outcome.pictureFailures;
-        } else {
-            try {
-                if (downloadPicture(m_db.http, xtp, target))
-                    ++outcome.downloaded;
-            } catch (const std::exception&) {
-                // The row stays without its picture; the next fetch of the list tries again.
-                ++outcome.pictureFailures;
-            }
-        }
-    }
+    // A picture that cannot be fetched leaves the row without one; the next fetch of the
+    // list tries again.
+    const ThumbnailFetch fetch =
+        fetchMissingThumbnail(m_db.http, PictureCache(m_context.tempDir), cells[3], cells[5]);
+    outcome.downloaded += fetch == ThumbnailFetch::Saved ? 1 : 0;
+    outcome.pictureFailures += fetch == ThumbnailFetch::Failed ? 1 : 0;
 
     m_progress(ListProgress(outcome.stored, outcome.rowLines), m_texts.rowText(cells[11], cells[4]));
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "search/AccountReply.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace kova {
 
@@ -10,7 +13,6 @@ class Dataset;
 class HttpClient;
 class PageText;
 class SettingsRecord;
-struct ProgramState;
 
 // The two lists the service keeps for an account: the favorites and the price-drop
 // notices among them. Both are read into scnr the same way; they differ in ListMode,
@@ -30,8 +32,6 @@ struct FavoriteListTexts {
 };
 const FavoriteListTexts& TextsOf(FavoriteList list);
 
-inline const QString ListNoNetworkText = QStringLiteral("可能当前网络没有连接，请检查连通后再次搜索。");
-
 // Reads a favorites or price-drop list page into scnr. The page is a list page when a
 // line holds "序列" (the header caption) or the account's user id. Every "<TR>" line not
 // followed by a "序列" line starts a row of twelve cell lines; each row is appended to
@@ -45,6 +45,14 @@ public:
         SettingsRecord& settings;
         HttpClient& http;
     };
+    // What the reading needs to know of the program, as it stands when the page arrives.
+    struct Context {
+        QString userId; // a page naming it is a list page
+        bool replyExpected = false;
+        QString tempDir;   // of the picture cache
+        QString taobaoPid; // affiliate ids written into the product links
+        QString jdUnionId;
+    };
     // Called with the bar position (0..100) and the label text after each stored row.
     using Progress = std::function<void(int bar, const QString& label)>;
 
@@ -54,10 +62,10 @@ public:
         int stored = 0;         // rows appended to scnr
         int downloaded = 0;     // small pictures fetched
         int pictureFailures = 0;
-        bool accountStored = false;
+        std::optional<Account> account; // the account the page's reply stored
     };
 
-    FavoritesListReader(Objects objects, ProgramState& state, FavoriteList list, Progress progress);
+    FavoritesListReader(Objects objects, Context context, FavoriteList list, Progress progress);
 
     Outcome read(const PageText& page);
 
@@ -67,7 +75,7 @@ private:
     void readRow(const PageText& page, int rowLine, Outcome& outcome);
 
     Objects m_db;
-    ProgramState& m_state;
+    Context m_context;
     const FavoriteListTexts& m_texts;
     Progress m_progress;
 };

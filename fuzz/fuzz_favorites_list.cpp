@@ -7,7 +7,6 @@
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/ScratchDatabase.h"
 
-#include "app/ProgramState.h"
 #include "favorites/FavoritesListReader.h"
 #include "service/HttpClient.h"
 #include "service/PageText.h"
@@ -46,14 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     s.db.clear();
 
     const auto list = (size & 1) != 0 ? kova::FavoriteList::PriceDrops : kova::FavoriteList::Favorites;
-    kova::ProgramState state;
-    state.ListMode = kova::TextsOf(list).listMode;
-    state.UserId = (size & 2) != 0 ? QString() : QStringLiteral("k1234567");
-    state.UserPassword = state.UserId.isEmpty() ? QString() : QStringLiteral("mivra");
-    state.AccountReplyExpected = (size & 4) != 0;
-    state.TaobaoPid = QStringLiteral("mm_1_2_3");
-    state.JdUnionId = QStringLiteral("42");
-    state.TempDir = s.db.tempDir();
+    kova::FavoritesListReader::Context state;
+    state.userId = (size & 2) != 0 ? QString() : QStringLiteral("k1234567");
+    state.replyExpected = (size & 4) != 0;
+    state.taobaoPid = QStringLiteral("mm_1_2_3");
+    state.jdUnionId = QStringLiteral("42");
+    state.tempDir = s.db.tempDir();
 
     s.favorites.setSql(QStringLiteral("select * from scnr order by scsj"));
     s.favorites.open();
@@ -82,11 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     s.favorites.sort(QStringLiteral("scjg"));
     s.favorites.sort(QStringLiteral("gxjg DESC"));
 
-    if (outcome.accountStored) {
+    if (outcome.account) {
         settings.openOrCreate();
         const auto pair = settings.readPair(QStringLiteral("u"), QStringLiteral("p"));
-        if (pair.state != kova::SettingsRecord::Pair::State::Ok || pair.first != state.UserId)
-            kova::fuzz::fail("stored account", state.UserId);
+        if (pair.state != kova::SettingsRecord::Pair::State::Ok || pair.first != outcome.account->userId)
+            kova::fuzz::fail("stored account", outcome.account->userId);
     }
     return 0;
 }

@@ -8,7 +8,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "fuzz/ScratchDatabase.h"
 
-#include "app/ProgramState.h"
+#include "results/OfferRating.h"
 #include "search/ResultPageReader.h"
 #include "service/HttpClient.h"
 #include "service/PageText.h"
@@ -54,14 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     s.settingsQuery.close();
     s.db.clear();
 
-    kova::ProgramState state;
-    state.ListMode = 1;
-    state.AccountReplyExpected = (size & 1) != 0;
-    state.SearchWord = (size & 4) != 0 ? QString() : Keyword;
-    state.TaobaoPid = QStringLiteral("mm_1_2_3");
-    state.JdUnionId = (size & 8) != 0 ? QString() : QStringLiteral("42");
-    state.TempDir = s.db.tempDir();
-    state.WordHasPictures = (size & 2) != 0;
+    kova::ResultPageReader::Search state;
+    state.accountReplyExpected = (size & 1) != 0;
+    state.word = (size & 4) != 0 ? QString() : Keyword;
+    state.taobaoPid = QStringLiteral("mm_1_2_3");
+    state.jdUnionId = (size & 8) != 0 ? QString() : QStringLiteral("42");
+    state.tempDir = s.db.tempDir();
+    state.wordHasPictures = (size & 2) != 0;
 
     s.words.setSql(QStringLiteral("select * from word"));
     s.words.open();
@@ -75,11 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     kova::PageText page(kova::fuzz::text(data, size));
     page.setFailedLoad((size & 16) != 0);
 
-    kova::ResultPageReader reader({s.words, s.results, s.pictures, settings, s.http}, state,
-                                  [](int bar, const QString&) {
-                                      if (bar < 0 || bar > 100)
-                                          kova::fuzz::fail("progress out of range", QString::number(bar));
-                                  });
+    kova::ResultPageReader reader(
+        {s.words, s.results, s.pictures, settings, s.http}, state,
+        [](qint64 count, const QString& merchant, const QString& name) {
+            return kova::OfferRatings{kova::AuthenticityLabel(count, merchant, name),
+                                      kova::StarRating(count, merchant, name)};
+        },
+        [](int bar, const QString&) {
+            if (bar < 0 || bar > 100)
+                kova::fuzz::fail("progress out of range", QString::number(bar));
+        });
     const kova::ResultPageReader::Outcome outcome = reader.read(page);
 
     // What the reader says it stored is what the database and the grid's query hold.
@@ -92,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (check != QStringLiteral("已收藏") && check != QStringLiteral("点击收藏"))
             kova::fuzz::fail("favorite state", check);
     }
-    const int expectedPictures = state.WordHasPictures ? 0 : outcome.stored;
+    const int expectedPictures = state.wordHasPictures ? 0 : outcome.stored;
     if (s.db.count(QStringLiteral("tpb")) != expectedPictures)
         kova::fuzz::fail("picture records", QString::number(s.db.count(QStringLiteral("tpb"))));
 
@@ -118,12 +122,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     // A stored account reads back as the account the program now uses.
-    if (outcome.accountStored) {
+    if (outcome.account) {
         settings.openOrCreate();
         const auto pair = settings.readPair(QStringLiteral("u"), QStringLiteral("p"));
-        if (pair.state != kova::SettingsRecord::Pair::State::Ok || pair.first != state.UserId ||
-            pair.second != state.UserPassword)
-            kova::fuzz::fail("stored account", state.UserId);
+        if (pair.state != kova::SettingsRecord::Pair::State::Ok || pair.first != outcome.account->userId ||
+            pair.second != outcome.account->password)
+            kova::fuzz::fail("stored account", outcome.account->userId);
     }
     return 0;
 }

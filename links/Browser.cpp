@@ -1,6 +1,6 @@
 #include "links/Browser.h"
 
-#include "ui/Messages.h"
+#include "store/Report.h"
 
 #include <QDesktopServices>
 #include <QRegularExpression>

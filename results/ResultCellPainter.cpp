@@ -7,15 +7,6 @@
 #include <QFileInfo>
 
 namespace kova {
-namespace {
-
-bool isField(const QString& field, QLatin1String name)
-{
-    return field.compare(name, Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
-
 QColor ResultRowBackground(int recNo)
 {
     return recNo % 2 != 0 ? QColor(241, 254, 250) : QColor(241, 243, 254);

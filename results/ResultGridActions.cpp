@@ -3,15 +3,6 @@
 #include "results/ResultCellPainter.h"
 
 namespace kova {
-namespace {
-
-bool isField(const QString& field, QLatin1String name)
-{
-    return field.compare(name, Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
-
 ResultCellAction ResultCellActionFor(const QString& field)
 {
     if (isField(field, QLatin1String("cpmc")))

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "results/ScreenCursor.h"
 #include "ui/GridColumn.h"
+#include "ui/ScreenCursor.h"
 
 #include <QString>
 

@@ -1,9 +1,6 @@
 #include "search/ResultPageReader.h"
 
-#include "app/ProgramState.h"
 #include "links/AffiliateLinks.h"
-#include "results/OfferRating.h"
-#include "search/AccountReply.h"
 #include "service/HtmlToText.h"
 #include "service/PageText.h"
 #include "service/PictureDownload.h"
@@ -12,7 +9,6 @@
 #include "store/SettingsRecord.h"
 
 #include <QDate>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <optional>
@@ -47,8 +43,8 @@ qint64 DayNumber()
     return QDate(1899, 12, 30).daysTo(QDate::currentDate());
 }
 
-ResultPageReader::ResultPageReader(Objects objects, ProgramState& state, Progress progress)
-    : m_db(objects), m_state(state), m_progress(std::move(progress))
+ResultPageReader::ResultPageReader(Objects objects, Search search, RateOffer rate, Progress progress)
+    : m_db(objects), m_search(std::move(search)), m_rate(std::move(rate)), m_progress(std::move(progress))
 {
 }
 
@@ -60,8 +56,9 @@ ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
     const int lines = page.count();
     for (int i = 0; i < lines; ++i) {
         const QString line = page.line(i);
-        if (ApplyAccountReplyRule(line, i, page.failedLoad(), m_state, m_db.settings))
-            outcome.accountStored = true;
+        if (auto account = ApplyAccountReplyRule(
+                line, i, page.failedLoad(), m_search.accountReplyExpected && !outcome.account, m_db.settings))
+            outcome.account = std::move(account);
         if (line.contains(EmptyCell))
             ++outcome.emptyCells;
     }
@@ -81,15 +78,15 @@ ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
 void ResultPageReader::countKeyword()
 {
     // An empty keyword (the account reply before any search) is not a search.
-    if (m_state.SearchWord.isEmpty())
+    if (m_search.word.isEmpty())
         return;
     Dataset& words = m_db.words;
-    if (words.locate(QStringLiteral("word"), m_state.SearchWord)) {
+    if (words.locate(QStringLiteral("word"), m_search.word)) {
         words.edit();
         words.setField(QStringLiteral("count"), words.field(QStringLiteral("count")).toLongLong() + 1);
     } else {
         words.append();
-        words.setField(QStringLiteral("word"), m_state.SearchWord);
+        words.setField(QStringLiteral("word"), m_search.word);
     }
     words.post();
 }
@@ -131,16 +128,17 @@ bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outco
     const QString link = cell(8);
     if (!link.isEmpty())
         rows.setField(QStringLiteral("cplj"),
-                      RewriteAffiliateIds(HtmlToText(link), m_state.TaobaoPid, m_state.JdUnionId));
+                      RewriteAffiliateIds(HtmlToText(link), m_search.taobaoPid, m_search.jdUnionId));
     const std::pair<const char*, int> moreCells[] = {{"sjlx", 9}, {"cxsj", 10}, {"hdxx", 11}};
     for (const auto& [column, offset] : moreCells) {
         const QString value = cell(offset);
         if (!value.isEmpty())
             rows.setField(QString::fromLatin1(column), value);
     }
-    if (!rc.isEmpty()) {
-        rows.setField(QStringLiteral("zpbz"), AuthenticityLabel(*count, sjlx, cpmc));
-        rows.setField(QStringLiteral("pjjb"), StarRating(*count, sjlx, cpmc));
+    if (!rc.isEmpty() && m_rate) {
+        const OfferRatings ratings = m_rate(*count, sjlx, cpmc);
+        rows.setField(QStringLiteral("zpbz"), ratings.authenticity);
+        rows.setField(QStringLiteral("pjjb"), ratings.stars);
     }
     const bool favorite = page.line(rowLine + 13).contains(QStringLiteral("Yes"));
     rows.setField(QStringLiteral("check"), favorite ? QStringLiteral("已收藏") : QStringLiteral("点击收藏"));
@@ -150,26 +148,22 @@ bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outco
     const int bar = std::min(100, 20 + outcome.stored * 100 / outcome.emptyCells);
     m_progress(bar, QStringLiteral("正在进行智能比价搜索： （") + sjlx + QStringLiteral("） ") + cpmc);
 
-    if (!m_state.WordHasPictures) {
+    if (!m_search.wordHasPictures) {
         if (outcome.stored <= ThumbnailsWhileReading) {
-            const QString target = PictureCache(m_state.TempDir).thumbnailPath(cph);
-            if (!target.isEmpty() && !QFileInfo::exists(target)) {
-                try {
-                    if (downloadPicture(m_db.http, xtp, target))
-                        ++outcome.downloaded;
-                } catch (const std::exception&) {
-                    // The row stays without a picture; the fetcher or a later search
-                    // tries again.
-                    ++outcome.downloadFailures;
-                }
-            }
+            // A picture that cannot be fetched leaves the row without one; the fetcher or
+            // a later search tries again.
+            const ThumbnailFetch fetch =
+                fetchMissingThumbnail(m_db.http, PictureCache(m_search.tempDir), cph, xtp);
+            outcome.downloaded += fetch == ThumbnailFetch::Saved ? 1 : 0;
+            outcome.downloadFailures += fetch == ThumbnailFetch::Failed ? 1 : 0;
         }
         Dataset& pictures = m_db.pictures;
         pictures.append();
-        pictures.setField(QStringLiteral("word"), m_state.SearchWord);
+        pictures.setField(QStringLiteral("word"), m_search.word);
         pictures.setField(QStringLiteral("tpid"), cph);
         pictures.setField(QStringLiteral("bh"), QString::number(*bh));
         pictures.post();
+        ++outcome.pictureRecords;
     }
     return true;
 }

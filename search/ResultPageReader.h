@@ -1,8 +1,11 @@
 #pragma once
 
+#include "search/AccountReply.h"
+
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace kova {
 
@@ -10,7 +13,6 @@ class Dataset;
 class HttpClient;
 class PageText;
 class SettingsRecord;
-struct ProgramState;
 
 // The value of a cell line: the text from its fifth character up to its first "</TD>";
 // empty when the line has no "</TD>".
@@ -18,6 +20,14 @@ QString CellValue(const QString& line);
 
 // Today as whole days counted from 30 December 1899.
 qint64 DayNumber();
+
+// The two ratings of an offer that the result grid shows, from its popularity count,
+// merchant and name.
+struct OfferRatings {
+    QString authenticity; // zpbz
+    QString stars;        // pjjb
+};
+using RateOffer = std::function<OfferRatings(qint64 count, const QString& merchant, const QString& name)>;
 
 // Reads a page that the main page loader brought in results mode: the first-run account
 // reply and the result page of a search. Stores the keyword statistics in `word`, one
@@ -32,19 +42,29 @@ public:
         SettingsRecord& settings;
         HttpClient& http;
     };
+    // What the reading needs to know of the program, as it stands when the page arrives.
+    struct Search {
+        QString word;                 // empty for the account reply before any search
+        bool wordHasPictures = false; // the keyword has picture records already
+        bool accountReplyExpected = false;
+        QString tempDir;   // of the picture cache
+        QString taobaoPid; // affiliate ids written into the product links
+        QString jdUnionId;
+    };
     // Called with the bar position (0..100) and the label text as the reading advances.
     using Progress = std::function<void(int bar, const QString& label)>;
 
     struct Outcome {
-        int emptyCells = 0;  // lines holding "<TD></TD>"
-        int stored = 0;      // rows appended to cxnr
-        int skipped = 0;     // malformed rows left out
-        int downloaded = 0;  // thumbnails fetched while reading
+        int emptyCells = 0; // lines holding "<TD></TD>"
+        int stored = 0;     // rows appended to cxnr
+        int skipped = 0;    // malformed rows left out
+        int downloaded = 0; // thumbnails fetched while reading
         int downloadFailures = 0;
-        bool accountStored = false;
+        int pictureRecords = 0;         // tpb rows added
+        std::optional<Account> account; // the account the page's reply stored
     };
 
-    ResultPageReader(Objects objects, ProgramState& state, Progress progress);
+    ResultPageReader(Objects objects, Search search, RateOffer rate, Progress progress);
 
     Outcome read(const PageText& page);
 
@@ -56,10 +76,13 @@ private:
     bool readRow(const PageText& page, int rowLine, Outcome& outcome);
 
     Objects m_db;
-    ProgramState& m_state;
+    Search m_search;
+    RateOffer m_rate;
     Progress m_progress;
 };
 
+// A page that brought nothing: the network is likely down.
+inline const QString NoNetworkText = QStringLiteral("可能当前网络没有连接，请检查连通后再次搜索。");
 inline const QString SearchWaitText = QStringLiteral("正在进行智能比价搜索，请稍后...... ");
 
 } // namespace kova

@@ -4,8 +4,6 @@
 #include "service/PictureDownload.h"
 #include "store/PictureCache.h"
 
-#include <QFileInfo>
-
 namespace kova {
 
 TGetMM::TGetMM(std::vector<Item> items, QString tempDir, QObject* parent)
@@ -18,7 +16,6 @@ TGetMM::~TGetMM()
 {
     requestStop();
     wait();
-    (void)m_ranToEnd.load(std::memory_order_acquire);
 }
 
 void TGetMM::requestStop()
@@ -29,25 +26,23 @@ void TGetMM::requestStop()
 
 void TGetMM::run()
 {
-    struct Finished {
-        std::atomic_bool& flag;
-        ~Finished() { flag.store(true, std::memory_order_release); }
-    } finished{m_ranToEnd};
     const PictureCache cache(m_tempDir);
     for (const Item& item : m_items) {
         if (m_stop)
             return;
-        const QString target = cache.thumbnailPath(item.cph);
-        if (target.isEmpty() || QFileInfo::exists(target))
-            continue;
-        try {
-            if (downloadPicture(*m_http, item.xtp, target)) {
-                ++m_downloaded;
-                emit pictureSaved(item.cph);
-            }
-        } catch (const std::exception&) {
-            // This row keeps its placeholder; a later search tries it again.
+        // A row whose picture cannot be fetched keeps its placeholder; a later search
+        // tries it again.
+        switch (fetchMissingThumbnail(*m_http, cache, item.cph, item.xtp)) {
+        case ThumbnailFetch::Saved:
+            ++m_downloaded;
+            emit pictureSaved(item.cph);
+            break;
+        case ThumbnailFetch::Failed:
             ++m_failed;
+            break;
+        case ThumbnailFetch::Unnamed:
+        case ThumbnailFetch::Present:
+            break;
         }
     }
 }

@@ -47,10 +47,6 @@ private:
     std::atomic_bool m_stop{false};
     std::atomic_int m_downloaded{0};
     std::atomic_int m_failed{0};
-    // Set with release order as run() returns and read with acquire order after the join, so
-    // what the run wrote (the HTTP client's buffers) is ordered before the destructor frees
-    // it by a fence of our own, not only by QThread's internal wait.
-    std::atomic_bool m_ranToEnd{false};
 };
 
 } // namespace kova

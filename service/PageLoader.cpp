@@ -108,12 +108,11 @@ struct PageLoader::Worker {
 PageLoader::PageLoader(QObject* parent) : QObject(parent)
 {
     HttpClient::globalInit();
+    m_worker = std::make_unique<Worker>(this);
 }
 
 PageLoader::~PageLoader()
 {
-    if (!m_worker)
-        return;
     {
         std::lock_guard lock(m_worker->mutex);
         m_worker->stopping = true;
@@ -127,24 +126,18 @@ PageLoader::~PageLoader()
 
 void PageLoader::setConnectTimeout(std::chrono::milliseconds t)
 {
-    if (!m_worker)
-        m_worker = std::make_shared<Worker>(this);
     std::lock_guard lock(m_worker->mutex);
     m_worker->connectTimeout = t;
 }
 
 void PageLoader::setStallTimeout(std::chrono::milliseconds t)
 {
-    if (!m_worker)
-        m_worker = std::make_shared<Worker>(this);
     std::lock_guard lock(m_worker->mutex);
     m_worker->stallTimeout = t;
 }
 
 void PageLoader::setMaxBodyBytes(qint64 bytes)
 {
-    if (!m_worker)
-        m_worker = std::make_shared<Worker>(this);
     std::lock_guard lock(m_worker->mutex);
     m_worker->maxBodyBytes = bytes;
 }
@@ -154,8 +147,6 @@ void PageLoader::Navigate(const QString& url)
     m_lastUrl = url;
     m_loading = true;
     const quint64 generation = ++m_generation;
-    if (!m_worker)
-        m_worker = std::make_shared<Worker>(this);
     Worker& worker = *m_worker;
     {
         std::lock_guard lock(worker.mutex);

@@ -56,7 +56,7 @@ private:
     bool m_loading = false;
     bool m_hasDocument = false;
     quint64 m_generation = 0;
-    std::shared_ptr<Worker> m_worker;
+    std::unique_ptr<Worker> m_worker; // made with the loader; its thread starts at the first Navigate
 };
 
 // Turns raw page bytes into the document text the readers see (decode, parse, serialize).

@@ -2,6 +2,7 @@
 
 #include "service/HttpClient.h"
 #include "store/Error.h"
+#include "store/PictureCache.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -48,6 +49,23 @@ bool downloadPicture(HttpClient& http, const QString& url, const QString& target
     if (file.write(reply.body) != reply.body.size() || !file.commit())
         throw Error(QStringLiteral("无法写入图片文件 %1：%2").arg(target, file.errorString()));
     return true;
+}
+
+ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache, const QString& cph,
+                                     const QString& url)
+{
+    const QString target = cache.thumbnailPath(cph);
+    if (target.isEmpty())
+        return ThumbnailFetch::Unnamed;
+    if (QFileInfo::exists(target))
+        return ThumbnailFetch::Present;
+    if (url.isEmpty())
+        return ThumbnailFetch::Failed;
+    try {
+        return downloadPicture(http, url, target) ? ThumbnailFetch::Saved : ThumbnailFetch::Present;
+    } catch (const std::exception&) {
+        return ThumbnailFetch::Failed;
+    }
 }
 
 } // namespace kova

@@ -6,6 +6,7 @@
 namespace kova {
 
 class HttpClient;
+class PictureCache;
 
 // The picture download: when `target` exists nothing is fetched (returns false).
 // Otherwise GET `url`; only a complete, successful body that starts with the JPEG
@@ -15,6 +16,18 @@ class HttpClient;
 // A target whose file name is empty, "..", or holds a backslash, or whose path climbs
 // with "..", is refused (kova::Error) before anything is fetched.
 bool downloadPicture(HttpClient& http, const QString& url, const QString& target);
+
+// The thumbnail of a product, fetched only when the cache lacks its file. Never throws:
+// a download that fails (no address, a refused or broken reply, a file that cannot be
+// written) leaves no file and is counted, and the caller goes on with the next row.
+enum class ThumbnailFetch {
+    Unnamed, // the product number names no file
+    Present, // the file was there already
+    Saved,
+    Failed,
+};
+ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache, const QString& cph,
+                                     const QString& url);
 
 // True for a body that starts with the JPEG signature FF D8 FF and ends with the
 // end-of-image marker (within its last 64 bytes).

@@ -1,6 +1,7 @@
 #include "Connection.h"
 
 #include "Error.h"
+#include "Statement.h"
 
 #include <QFile>
 
@@ -192,9 +193,17 @@ sqlite3* Connection::handle() const
     return m_db;
 }
 
-void Connection::execute(const QString& sql)
+void Connection::execute(const QString& sql, const QVariantList& params)
 {
     sqlite3* db = handle();
+    if (!params.isEmpty()) {
+        Statement statement(db, sql.toUtf8());
+        for (int i = 0; i < params.size(); ++i)
+            statement.bind(i + 1, params.at(i));
+        while (statement.step()) {
+        }
+        return;
+    }
     char* err = nullptr;
     if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString message = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errmsg(db));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
 #include <sqlite3.h>
 
 #include <memory>
@@ -25,8 +26,10 @@ public:
     const QString& path() const { return m_path; }
     void setPath(const QString& path) { m_path = path; }
 
-    sqlite3* handle() const;          // throws Error when closed
-    void execute(const QString& sql); // statement without result rows; throws Error
+    sqlite3* handle() const; // throws Error when closed
+    // Statement(s) without result rows; throws Error. With `params`, one statement whose
+    // "?" placeholders take the values in order.
+    void execute(const QString& sql, const QVariantList& params = {});
 
     // Registers the program's collations on a raw handle (tools open their own).
     static void registerCollations(sqlite3* db);

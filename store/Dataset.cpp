@@ -153,6 +153,7 @@ void Dataset::clear()
 {
     close();
     m_lines.clear();
+    m_params.clear();
 }
 
 void Dataset::add(const QString& line)
@@ -165,6 +166,12 @@ void Dataset::setSql(const QString& sql)
 {
     clear();
     add(sql);
+}
+
+void Dataset::setSql(const QString& sql, QVariantList params)
+{
+    setSql(sql);
+    m_params = std::move(params);
 }
 
 QString Dataset::sql() const
@@ -191,6 +198,8 @@ void Dataset::open()
     }
     if (!statement)
         statement = std::make_unique<Statement>(db, text.toUtf8());
+    for (int i = 0; i < m_params.size(); ++i)
+        statement->bind(i + 1, m_params.at(i));
     const int count = statement->columnCount();
     if (count == 0)
         throw Error(QStringLiteral("The statement returns no rows: ") + text);
@@ -271,7 +280,7 @@ void Dataset::close()
 
 void Dataset::execute()
 {
-    m_connection.execute(sql());
+    m_connection.execute(sql(), m_params);
 }
 
 int Dataset::recordCount() const

@@ -36,7 +36,11 @@ public:
     void clear();
     void add(const QString& line);
     void setSql(const QString& sql); // clear() + add(sql)
+    // A statement with "?" placeholders and the values bound to them in order; values are
+    // never spliced into the text.
+    void setSql(const QString& sql, QVariantList params);
     QString sql() const;
+    const QVariantList& params() const { return m_params; }
 
     void open(); // runs the select (again, when open), takes the snapshot, moves to the first row
     void close();
@@ -111,6 +115,7 @@ private:
 
     Connection& m_connection;
     QStringList m_lines;
+    QVariantList m_params;
     bool m_active = false;
     QString m_table;       // table of "select * from <table>", else empty
     QStringList m_columns; // as the select returns them (without the row id)

@@ -6,7 +6,7 @@
 namespace kova {
 
 // The one error type of the program. Handlers let it travel to the standard error
-// report (see ui/Messages.h), which shows what() as the message text.
+// report (see store/Report.h), which shows what() as the message text.
 class Error : public std::runtime_error {
 public:
     explicit Error(const QString& message) : std::runtime_error(message.toStdString()) {}

@@ -240,6 +240,15 @@ int DBGridEh::columnCountEh() const
     return m_model->columnCount();
 }
 
+int DBGridEh::columnOfField(const QString& field) const
+{
+    for (int i = 0; i < columnCountEh(); ++i) {
+        if (isField(column(i).field, field))
+            return i;
+    }
+    return -1;
+}
+
 const GridColumn& DBGridEh::column(int index) const
 {
     return m_model->column(index);

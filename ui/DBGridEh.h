@@ -63,6 +63,7 @@ public:
     void setColumns(std::vector<GridColumn> columns); // widths from the columns' design widths
     int columnCountEh() const;
     const GridColumn& column(int index) const;
+    int columnOfField(const QString& field) const;       // -1 when no column shows it
     void setColumn(int index, const GridColumn& column); // keeps the current width
     void setColumnFont(int index, const QFont& font);
     void setColumnFontColor(int index, const QColor& color);

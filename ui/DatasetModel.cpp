@@ -86,8 +86,7 @@ void DatasetModel::setColumn(int index, const GridColumn& column)
 {
     if (index < 0 || index >= columnCount())
         return;
-    const bool fieldChanged =
-        m_columns[static_cast<size_t>(index)].field.compare(column.field, Qt::CaseInsensitive);
+    const bool fieldChanged = !isField(m_columns[static_cast<size_t>(index)].field, column.field);
     m_columns[static_cast<size_t>(index)] = column;
     if (fieldChanged)
         mapFields();

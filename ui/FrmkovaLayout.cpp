@@ -6,8 +6,6 @@
 namespace kova {
 namespace {
 
-const QColor FixedCellColor(166, 202, 240);
-
 GridColumn makeColumn(const char16_t* field, const char16_t* title, const char16_t* hint, int width,
                       Qt::Alignment alignment, bool readOnly, bool titleButton = false)
 {
@@ -95,7 +93,7 @@ void applyResizeStep(FrmkovaUi& ui, int W)
 
     for (DBGridEh* grid : {ui.DBGridEh1, ui.DBGridEh2}) {
         grid->setFlat(true);
-        grid->setFixedColor(FixedCellColor);
+        grid->setFixedColor(GridFixedColor);
         grid->viewport()->repaint();
         grid->horizontalHeader()->viewport()->repaint();
     }

@@ -1,5 +1,6 @@
 #include "ui/FrmkovaUi.h"
 
+#include "store/Merchants.h"
 #include "ui/Fonts.h"
 #include "ui/FrmkovaLayout.h"
 #include "ui/Pictures.h"
@@ -107,8 +108,8 @@ void setupGrid(DBGridEh* grid, std::vector<GridColumn> columns, int rowHeight)
     grid->setDefaultRowHeight(rowHeight);
     grid->setTitleRowHeight(22);
     grid->setTitleFont(kaiFont(16, true));
-    grid->setTitleFontColor(QColor(255, 0, 255));
-    grid->setFixedColor(QColor(166, 202, 240));
+    grid->setTitleFontColor(GridTitleFontColor);
+    grid->setFixedColor(GridFixedColor);
 }
 
 const char* const ProgressBarStyle = R"(
@@ -258,15 +259,16 @@ void FrmkovaUi::setupUi(QWidget* window)
     gridArea->addWidget(DBGridEh1);
 
     pnl3 = makeBar(pan01, "pnl3", 55);
+    // "全部", then the merchants in filter order.
     const std::array<std::pair<int, QString>, 8> boxes{{
         {20, QStringLiteral("全部")},
-        {88, QStringLiteral("淘宝网")},
-        {173, QStringLiteral("天猫商城")},
-        {273, QStringLiteral("京东商城")},
-        {373, QStringLiteral("亚马逊")},
-        {463, QStringLiteral("当当网")},
-        {553, QStringLiteral("苏宁易购")},
-        {658, QStringLiteral("1号店")},
+        {88, FilterMerchants[0]},
+        {173, FilterMerchants[1]},
+        {273, FilterMerchants[2]},
+        {373, FilterMerchants[3]},
+        {463, FilterMerchants[4]},
+        {553, FilterMerchants[5]},
+        {658, FilterMerchants[6]},
     }};
     std::array<QCheckBox**, 8> boxMembers{&suiCheckBox1, &suiCheckBox2, &suiCheckBox3, &suiCheckBox4,
                                           &suiCheckBox5, &suiCheckBox6, &suiCheckBox7, &suiCheckBox8};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SortMarker.h"
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -35,16 +37,28 @@ struct GridDrawState {
     bool operator==(const GridDrawState&) const = default;
 };
 
-// Index of a field name in a list of field names, compared without regard to case; -1.
+// Field names are compared without regard to case.
+inline bool isField(const QString& field, QLatin1String name)
+{
+    return field.compare(name, Qt::CaseInsensitive) == 0;
+}
+inline bool isField(const QString& field, const QString& name)
+{
+    return field.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+// Index of a field name in a list of field names; -1.
 inline int indexOfField(const QStringList& names, const QString& field)
 {
     for (int i = 0; i < names.size(); ++i)
-        if (names[i].compare(field, Qt::CaseInsensitive) == 0)
+        if (isField(names[i], field))
             return i;
     return -1;
 }
 
-enum class SortMarker { None, Up, Down };
+// The colours of every grid's title cells and title text.
+inline const QColor GridFixedColor{166, 202, 240};
+inline const QColor GridTitleFontColor{255, 0, 255};
 
 // A position in the grid as the grid library maps it: col 0 is the first column, row 0
 // the title row, rows 1 … the data rows (model row + 1); -1 outside the cells.

@@ -6,26 +6,19 @@
 namespace kova {
 namespace {
 
-MessageHook& hook()
+bool showBox(const Message& message)
 {
-    static MessageHook h;
-    return h;
-}
-
-bool deliver(Message::Kind kind, const QString& caption, const QString& text)
-{
-    if (hook())
-        return hook()(Message{kind, caption, text});
     QWidget* parent = QApplication::activeWindow();
-    switch (kind) {
+    switch (message.kind) {
     case Message::Kind::Error:
-        QMessageBox::critical(parent, caption, text);
+        QMessageBox::critical(parent, message.caption, message.text);
         return true;
     case Message::Kind::Info:
-        QMessageBox::information(parent, caption, text);
+        QMessageBox::information(parent, message.caption, message.text);
         return true;
     case Message::Kind::Question:
-        return QMessageBox::question(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+        return QMessageBox::question(parent, message.caption, message.text,
+                                     QMessageBox::Ok | QMessageBox::Cancel,
                                      QMessageBox::Ok) == QMessageBox::Ok;
     }
     return false;
@@ -33,24 +26,9 @@ bool deliver(Message::Kind kind, const QString& caption, const QString& text)
 
 } // namespace
 
-void setMessageHook(MessageHook h)
+void installMessageBoxes()
 {
-    hook() = std::move(h);
-}
-
-void ShowError(const QString& text)
-{
-    deliver(Message::Kind::Error, ApplicationTitle, text);
-}
-
-void ShowInfo(const QString& text)
-{
-    deliver(Message::Kind::Info, HintCaption, text);
-}
-
-bool AskOkCancel(const QString& text)
-{
-    return deliver(Message::Kind::Question, HintCaption, text);
+    setMessagePresenter(&showBox);
 }
 
 } // namespace kova

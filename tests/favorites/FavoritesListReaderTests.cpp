@@ -1,7 +1,6 @@
 // The list reader over a page text, a real scnr table and the stand-in's pictures.
 #include "favorites/FavoritesListReader.h"
 
-#include "app/ProgramState.h"
 #include "search/ResultPageReader.h"
 #include "server/StandInServer.h"
 #include "service/HttpClient.h"
@@ -95,12 +94,11 @@ protected:
         scnr.setSql(QStringLiteral("select * from scnr order by scsj"));
         scnr.open();
         settings.openOrCreate();
-        state.UserId = QStringLiteral("k1234567");
-        state.UserPassword = QStringLiteral("mivra");
-        state.TempDir = db.tempDir();
-        state.TaobaoPid = QStringLiteral("mm_9_8_7");
-        state.JdUnionId = QStringLiteral("555");
-        PictureCache(state.TempDir).ensureFolder();
+        state.userId = QStringLiteral("k1234567");
+        state.tempDir = db.tempDir();
+        state.taobaoPid = QStringLiteral("mm_9_8_7");
+        state.jdUnionId = QStringLiteral("555");
+        PictureCache(state.tempDir).ensureFolder();
         s_server->clearLog();
     }
 
@@ -138,7 +136,7 @@ protected:
     Dataset xxb{connection};
     SettingsRecord settings{xxb};
     HttpClient http;
-    ProgramState state;
+    FavoritesListReader::Context state;
     std::vector<int> bars;
     QStringList labels;
 
@@ -185,7 +183,7 @@ TEST_F(ListReader, OneRowIsStoredCellByCellWithTheBarAtSixty)
     // Markup resolved, then the operator's pid put in; the parameters after it stay.
     EXPECT_EQ(stored(0, "cplj"), QStringLiteral("http://127.0.0.1:9/item.htm?id=1&pid=mm_9_8_7&spm=a"));
 
-    EXPECT_TRUE(QFileInfo::exists(PictureCache(state.TempDir).thumbnailPath(fav.cph)));
+    EXPECT_TRUE(QFileInfo::exists(PictureCache(state.tempDir).thumbnailPath(fav.cph)));
     EXPECT_EQ(outcome.downloaded, 1);
 }
 
@@ -216,7 +214,7 @@ TEST_F(ListReader, PageWithNeitherCaptionNorUserIdStoresNothing)
     EXPECT_EQ(scnr.recordCount(), 0);
 
     // The user id alone recognises the page; with no header every row line is a row.
-    state.UserId = QStringLiteral("someone");
+    state.userId = QStringLiteral("someone");
     const auto second = read(page(QStringLiteral("another"), table));
     EXPECT_TRUE(second.pageValid);
     EXPECT_EQ(scnr.recordCount(), 3);
@@ -274,7 +272,7 @@ TEST_F(ListReader, PicturesAreFetchedOnlyWhenMissingAndAFailedOneDoesNotStopTheR
     unsafe.cph = QStringLiteral("../escape");
     unsafe.xtp = picture(QStringLiteral("1000000100004"));
 
-    const PictureCache cache(state.TempDir);
+    const PictureCache cache(state.tempDir);
     QFile existing(cache.thumbnailPath(cached.cph));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("kept as it is");
@@ -295,20 +293,19 @@ TEST_F(ListReader, PicturesAreFetchedOnlyWhenMissingAndAFailedOneDoesNotStopTheR
     ASSERT_TRUE(again.open(QIODevice::ReadOnly));
     EXPECT_EQ(again.readAll(), QByteArray("kept as it is"));
     // Nothing written outside the cache folder, and no request for the unsafe name.
-    EXPECT_FALSE(QFileInfo::exists(state.TempDir + QStringLiteral("escape.jpg")));
+    EXPECT_FALSE(QFileInfo::exists(state.tempDir + QStringLiteral("escape.jpg")));
     EXPECT_EQ(pictureRequests(), 2);
 }
 
 TEST_F(ListReader, AccountReplyIsTakenWhileExpected)
 {
-    state.UserId.clear();
-    state.UserPassword.clear();
-    state.AccountReplyExpected = true;
+    state.userId.clear();
+    state.replyExpected = true;
     const auto outcome = read(
         QStringLiteral("<HTML><HEAD><TITLE>RandomUser</TITLE></HEAD>\n<BODY>k7654321\n</BODY></HTML>\n"));
-    EXPECT_TRUE(outcome.accountStored);
-    EXPECT_EQ(state.UserId, QStringLiteral("k7654321"));
-    EXPECT_EQ(state.UserPassword, QStringLiteral("mivra"));
+    ASSERT_TRUE(outcome.account);
+    EXPECT_EQ(outcome.account->userId, QStringLiteral("k7654321"));
+    EXPECT_EQ(outcome.account->password, QStringLiteral("mivra"));
     EXPECT_EQ(Trim(Decipher(db.scalar(QStringLiteral("select u from xxb")), StoreKey)),
               QStringLiteral("k7654321"));
     EXPECT_EQ(scnr.recordCount(), 0);

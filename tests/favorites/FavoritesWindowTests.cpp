@@ -6,7 +6,7 @@
 #include "favorites/FavoritesListReader.h"
 #include "favorites/Usc.h"
 #include "links/Browser.h"
-#include "results/ScreenCursor.h"
+#include "search/ResultPageReader.h"
 #include "server/StandInServer.h"
 #include "service/HttpClient.h"
 #include "service/Requests.h"
@@ -15,6 +15,7 @@
 #include "tests/support/TestSupport.h"
 #include "ui/DatasetModel.h"
 #include "ui/Messages.h"
+#include "ui/ScreenCursor.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -321,7 +322,7 @@ TEST_F(FavoritesWindow, PageThatIsNoListShowsTheNoNetworkMessage)
     w.state().UserPassword = QStringLiteral("wrong");
     runList(w.ui.btn2);
     EXPECT_EQ(rowCount(), 0);
-    ASSERT_EQ(messagesWith(ListNoNetworkText), 1);
+    ASSERT_EQ(messagesWith(NoNetworkText), 1);
     EXPECT_EQ(messages.front().caption, QStringLiteral("提示"));
     EXPECT_EQ(messages.front().kind, Message::Kind::Info);
     EXPECT_EQ(status(), FavoritesStatus);
@@ -337,7 +338,7 @@ TEST_F(FavoritesWindow, PageThatIsNoListShowsTheNoNetworkMessage)
     aux->WebBrowser1DocumentComplete(); // before the real reply: Memo1 holds the page above
     ASSERT_TRUE(waitUntil([this] { return auxiliaryWindowsGone(); }, 10000));
     EXPECT_EQ(rowCount(), 0);
-    EXPECT_EQ(messagesWith(ListNoNetworkText), 1);
+    EXPECT_EQ(messagesWith(NoNetworkText), 1);
 }
 
 TEST_F(FavoritesWindow, UnreachableServiceGivesTheMessageAndFreesTheWindow)
@@ -346,7 +347,7 @@ TEST_F(FavoritesWindow, UnreachableServiceGivesTheMessageAndFreesTheWindow)
     setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), server().versionUrl(),
                               server().directoryUrl());
     runList(w.ui.btn3);
-    EXPECT_EQ(messagesWith(ListNoNetworkText), 1);
+    EXPECT_EQ(messagesWith(NoNetworkText), 1);
     EXPECT_EQ(status(), DropsStatus);
 }
 

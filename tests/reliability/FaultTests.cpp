@@ -6,6 +6,7 @@
 
 #include "favorites/FavoritesListReader.h"
 #include "results/ResultGridActions.h"
+#include "search/ResultPageReader.h"
 #include "service/HttpClient.h"
 #include "store/Cipher.h"
 #include "ui/DBGridEh.h"
@@ -273,7 +274,7 @@ TEST_P(ListFaults, ListThatBringsNothingShowsTheNoNetworkMessage)
 
     server.setFault(GetParam(), QStringLiteral("/ListAllMyFav.aspx"));
     fetchFavorites();
-    EXPECT_EQ(messagesWith(ListNoNetworkText), 1);
+    EXPECT_EQ(messagesWith(NoNetworkText), 1);
     EXPECT_TRUE(errors().isEmpty());
     EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
 

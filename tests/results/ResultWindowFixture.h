@@ -2,13 +2,13 @@
 
 #include "app/Uzjm.h"
 #include "links/Browser.h"
-#include "results/ScreenCursor.h"
 #include "server/StandInServer.h"
 #include "service/Requests.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WindowFixture.h"
 #include "ui/DatasetModel.h"
 #include "ui/Messages.h"
+#include "ui/ScreenCursor.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,6 +1,5 @@
 // The result page reader over page texts made by hand and fetched from the stand-in
 // server, against a real database.
-#include "app/ProgramState.h"
 #include "search/AccountReply.h"
 #include "search/ResultPageReader.h"
 #include "server/StandInServer.h"
@@ -35,9 +34,8 @@ protected:
         pictures.setSql(QStringLiteral("select * from tpb where word='kw'"));
         pictures.open();
         settings.openOrCreate();
-        state.ListMode = 1;
-        state.SearchWord = QStringLiteral("kw");
-        state.TempDir = db.tempDir();
+        state.word = QStringLiteral("kw");
+        state.tempDir = db.tempDir();
         QDir(db.tempDir()).mkdir(QStringLiteral("kvpic"));
     }
 
@@ -45,15 +43,22 @@ protected:
     {
         PageText page(lines.join(QLatin1Char('\n')));
         page.setFailedLoad(failed);
-        ResultPageReader reader({words, rows, pictures, settings, http}, state,
+        ResultPageReader reader({words, rows, pictures, settings, http}, state, &rate,
                                 [this](int bar, const QString&) { bars.push_back(bar); });
         return reader.read(page);
     }
 
+    // Ratings that show what the reader passed to the rules.
+    static OfferRatings rate(qint64 count, const QString& merchant, const QString& name)
+    {
+        return {QStringLiteral("A%1").arg(count), merchant + QLatin1Char('/') + name};
+    }
+
     // One result row in the page's shape.
-    static QStringList row(const QString& bh, const QString& cph, const QString& rc, const QString& merchant,
-                           const QString& favorite = QStringLiteral("No"),
-                           const QString& link = QStringLiteral("http://s/i.htm?id=1&amp;pid=mm_1_2_3&amp;x=2"))
+    static QStringList
+    row(const QString& bh, const QString& cph, const QString& rc, const QString& merchant,
+        const QString& favorite = QStringLiteral("No"),
+        const QString& link = QStringLiteral("http://s/i.htm?id=1&amp;pid=mm_1_2_3&amp;x=2"))
     {
         return {QStringLiteral("<TR>"),
                 QStringLiteral("<TD>%1</TD>").arg(bh),
@@ -88,7 +93,7 @@ protected:
     Dataset settingsQuery{connection};
     SettingsRecord settings{settingsQuery};
     HttpClient http;
-    ProgramState state;
+    ResultPageReader::Search state;
     std::vector<int> bars;
 };
 
@@ -105,19 +110,21 @@ TEST_F(Reader, CellValueIsTheTextBetweenTheTags)
 
 TEST_F(Reader, StoresEveryColumnOfARow)
 {
-    state.TaobaoPid = QStringLiteral("mm_9_9_9");
-    state.JdUnionId = QStringLiteral("42");
+    state.taobaoPid = QStringLiteral("mm_9_9_9");
+    state.jdUnionId = QStringLiteral("42");
     const auto outcome = read(page({row(QStringLiteral("7"), QStringLiteral("p7"), QStringLiteral("150"),
                                         QStringLiteral("淘宝网"), QStringLiteral("Yes"))}));
     EXPECT_EQ(outcome.stored, 1);
     EXPECT_EQ(outcome.emptyCells, 2);
     ASSERT_EQ(db.count(QStringLiteral("cxnr")), 1);
     const QString cols = db.scalar(QStringLiteral(
-        "select bh || '|' || bz1 || '|' || bz2 || '|' || cph || '|' || cpmc || '|' || rc || '|' || jg || '|' || "
+        "select bh || '|' || bz1 || '|' || bz2 || '|' || cph || '|' || cpmc || '|' || rc || '|' || jg || '|' "
+        "|| "
         "cplj || '|' || sjlx || '|' || cxsj || '|' || zpbz || '|' || pjjb || '|' || \"check\" || '|' || "
         "coalesce(hdxx, 'null') from cxnr"));
     EXPECT_EQ(cols, QStringLiteral("7|加载中…|精准比价|p7|正品 连衣裙|150|58.50|"
-                                   "http://s/i.htm?id=1&pid=mm_9_9_9&x=2|淘宝网|2026-12-01 10:00||★★★★★|已收藏|null"));
+                                   "http://s/i.htm?id=1&pid=mm_9_9_9&x=2|淘宝网|2026-12-01 "
+                                   "10:00|A150|淘宝网/正品 连衣裙|已收藏|null"));
     EXPECT_EQ(db.scalar(QStringLiteral("select cxrq from cxnr")).toLongLong(), DayNumber());
     EXPECT_EQ(db.scalar(QStringLiteral("select tpid || '|' || bh || '|' || word from tpb")),
               QStringLiteral("p7|7|kw"));
@@ -130,18 +137,21 @@ TEST_F(Reader, StoresEveryColumnOfARow)
 TEST_F(Reader, EmptyPopularityIsStoredWithoutRatings)
 {
     read(page({row(QStringLiteral("1"), QStringLiteral("p1"), QString(), QStringLiteral("京东商城"))}));
-    EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(zpbz,'null') || coalesce(pjjb,'null') || coalesce(rc,'null') "
-                                       "from cxnr")),
+    EXPECT_EQ(db.scalar(QStringLiteral(
+                  "select coalesce(zpbz,'null') || coalesce(pjjb,'null') || coalesce(rc,'null') "
+                  "from cxnr")),
               QStringLiteral("nullnullnull"));
 }
 
 TEST_F(Reader, MalformedRowsAreSkippedAndTheReadingGoesOn)
 {
-    QStringList lines = page({row(QStringLiteral("x1"), QStringLiteral("a"), QStringLiteral("5"), QStringLiteral("当当网")),
-                              row(QStringLiteral("2"), QStringLiteral("b"), QStringLiteral("many"), QStringLiteral("当当网")),
-                              row(QStringLiteral("3"), QStringLiteral("c"), QStringLiteral("5"), QStringLiteral("当当网"))});
+    QStringList lines =
+        page({row(QStringLiteral("x1"), QStringLiteral("a"), QStringLiteral("5"), QStringLiteral("当当网")),
+              row(QStringLiteral("2"), QStringLiteral("b"), QStringLiteral("many"), QStringLiteral("当当网")),
+              row(QStringLiteral("3"), QStringLiteral("c"), QStringLiteral("5"), QStringLiteral("当当网"))});
     // A last row cut short by the end of the page.
-    lines += row(QStringLiteral("4"), QStringLiteral("d"), QStringLiteral("5"), QStringLiteral("当当网")).mid(0, 9);
+    lines += row(QStringLiteral("4"), QStringLiteral("d"), QStringLiteral("5"), QStringLiteral("当当网"))
+                 .mid(0, 9);
     const auto outcome = read(lines);
     EXPECT_EQ(outcome.stored, 1);
     EXPECT_EQ(outcome.skipped, 3);
@@ -153,7 +163,8 @@ TEST_F(Reader, MalformedRowsAreSkippedAndTheReadingGoesOn)
 
 TEST_F(Reader, PageWithoutRowsStoresNothing)
 {
-    const auto outcome = read({QStringLiteral("<HTML>"), QStringLiteral("<BODY>"), QStringLiteral("<TD></TD>")});
+    const auto outcome =
+        read({QStringLiteral("<HTML>"), QStringLiteral("<BODY>"), QStringLiteral("<TD></TD>")});
     EXPECT_EQ(outcome.stored, 0);
     EXPECT_EQ(outcome.emptyCells, 1);
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
@@ -172,16 +183,16 @@ TEST_F(Reader, KeywordStatisticsFindTheKeywordExactly)
               QStringLiteral("1"));
     EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(\"count\", 'null') from word where word='KW'")),
               QStringLiteral("null"));
-    state.SearchWord.clear();
+    state.word.clear();
     read({});
     EXPECT_EQ(db.count(QStringLiteral("word")), 3);
 }
 
 TEST_F(Reader, PicturesOfAKnownKeywordAreNeitherRecordedNorFetched)
 {
-    state.WordHasPictures = true;
-    const auto outcome = read(page({row(QStringLiteral("1"), QStringLiteral("p1"), QStringLiteral("5"),
-                                        QStringLiteral("亚马逊"))}));
+    state.wordHasPictures = true;
+    const auto outcome = read(page(
+        {row(QStringLiteral("1"), QStringLiteral("p1"), QStringLiteral("5"), QStringLiteral("亚马逊"))}));
     EXPECT_EQ(outcome.stored, 1);
     EXPECT_EQ(outcome.downloaded + outcome.downloadFailures, 0);
     EXPECT_EQ(db.count(QStringLiteral("tpb")), 0);
@@ -190,10 +201,10 @@ TEST_F(Reader, PicturesOfAKnownKeywordAreNeitherRecordedNorFetched)
 TEST_F(Reader, FailedThumbnailKeepsTheRowAndItsPictureRecord)
 {
     // Port 9 refuses: every download fails.
-    const auto outcome = read(page({row(QStringLiteral("1"), QStringLiteral("p1"), QStringLiteral("5"),
-                                        QStringLiteral("亚马逊")),
-                                    row(QStringLiteral("2"), QStringLiteral("../evil"), QStringLiteral("5"),
-                                        QStringLiteral("亚马逊"))}));
+    const auto outcome = read(
+        page({row(QStringLiteral("1"), QStringLiteral("p1"), QStringLiteral("5"), QStringLiteral("亚马逊")),
+              row(QStringLiteral("2"), QStringLiteral("../evil"), QStringLiteral("5"),
+                  QStringLiteral("亚马逊"))}));
     EXPECT_EQ(outcome.stored, 2);
     EXPECT_EQ(outcome.downloadFailures, 1); // the unsafe product number is not even tried
     EXPECT_EQ(db.count(QStringLiteral("tpb")), 2);
@@ -206,39 +217,54 @@ protected:
     void SetUp() override
     {
         Reader::SetUp();
-        state.AccountReplyExpected = true;
+        state.accountReplyExpected = true;
     }
 };
 
 TEST_F(AccountRule, TakesTheBodyTextUpToTheNextTag)
 {
-    EXPECT_TRUE(ApplyAccountReplyRule(QStringLiteral("<BODY>  k7654321 </BODY></HTML>"), 1, false, state, settings));
-    EXPECT_EQ(state.UserId, QStringLiteral("k7654321"));
-    EXPECT_EQ(state.UserPassword, QStringLiteral("mivra"));
-    EXPECT_EQ(Trim(Decipher(db.scalar(QStringLiteral("select u from xxb")), StoreKey)), QStringLiteral("k7654321"));
+    const auto rule = [&](const QString& line) {
+        return ApplyAccountReplyRule(line, 1, false, state.accountReplyExpected, settings);
+    };
+    const auto stored = rule(QStringLiteral("<BODY>  k7654321 </BODY></HTML>"));
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->userId, QStringLiteral("k7654321"));
+    EXPECT_EQ(stored->password, QStringLiteral("mivra"));
+    EXPECT_EQ(Trim(Decipher(db.scalar(QStringLiteral("select u from xxb")), StoreKey)),
+              QStringLiteral("k7654321"));
     // A complete account is never replaced.
-    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 1, false, state, settings));
-    EXPECT_EQ(state.UserId, QStringLiteral("k7654321"));
+    EXPECT_FALSE(rule(QStringLiteral("<BODY>k1")));
+    EXPECT_EQ(Trim(Decipher(db.scalar(QStringLiteral("select u from xxb")), StoreKey)),
+              QStringLiteral("k7654321"));
 }
 
 TEST_F(AccountRule, StoresNothingForWrongPlacesFailedLoadsAndEmptyText)
 {
-    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 4, false, state, settings));
-    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 1, true, state, settings));
-    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY><TABLE>"), 1, false, state, settings));
-    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>   "), 1, false, state, settings));
-    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<body>k1"), 1, false, state, settings));
-    state.AccountReplyExpected = false;
-    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 1, false, state, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 4, false, true, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 1, true, true, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY><TABLE>"), 1, false, true, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>   "), 1, false, true, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<body>k1"), 1, false, true, settings));
+    EXPECT_FALSE(ApplyAccountReplyRule(QStringLiteral("<BODY>k1"), 1, false, false, settings));
     EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(u,'') || coalesce(p,'') from xxb")), QString());
-    EXPECT_TRUE(state.UserId.isEmpty());
+}
+
+TEST_F(AccountRule, AccountReplyThroughTheReaderIsReturned)
+{
+    state.word.clear();
+    const auto outcome =
+        read({QStringLiteral("<HTML><HEAD></HEAD>"), QStringLiteral("<BODY>k2345678</BODY></HTML>")});
+    ASSERT_TRUE(outcome.account);
+    EXPECT_EQ(outcome.account->userId, QStringLiteral("k2345678"));
+    EXPECT_EQ(db.count(QStringLiteral("word")), 0);
 }
 
 TEST_F(AccountRule, FailedLoadPageThroughTheReaderStoresNoAccount)
 {
-    const auto outcome = read({QStringLiteral("<HTML><HEAD></HEAD>"), QStringLiteral("<BODY>无法显示网页</BODY></HTML>")},
-                              /*failed=*/true);
-    EXPECT_FALSE(outcome.accountStored);
+    const auto outcome =
+        read({QStringLiteral("<HTML><HEAD></HEAD>"), QStringLiteral("<BODY>无法显示网页</BODY></HTML>")},
+             /*failed=*/true);
+    EXPECT_FALSE(outcome.account);
     EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(u,'') from xxb")), QString());
 }
 
@@ -269,8 +295,9 @@ protected:
 
 TEST_F(ReaderWithServer, NewKeywordFetchesTwelveThumbnailsWhileReading)
 {
-    state.SearchWord = QStringLiteral("test20");
-    ResultPageReader reader({words, rows, pictures, settings, http}, state, [](int, const QString&) {});
+    state.word = QStringLiteral("test20");
+    ResultPageReader reader({words, rows, pictures, settings, http}, state, &rate,
+                            [](int, const QString&) {});
     const auto outcome = reader.read(load(QStringLiteral("test20")));
     EXPECT_EQ(outcome.stored, 20);
     EXPECT_EQ(outcome.downloaded, 12);
@@ -280,13 +307,15 @@ TEST_F(ReaderWithServer, NewKeywordFetchesTwelveThumbnailsWhileReading)
 
 TEST_F(ReaderWithServer, ProductLinksArePlainTextWithTheOperatorIds)
 {
-    state.SearchWord = QStringLiteral("test40");
-    state.TaobaoPid = QStringLiteral("mm_5_5_5");
-    state.JdUnionId = QStringLiteral("55");
-    state.WordHasPictures = true;
-    ResultPageReader reader({words, rows, pictures, settings, http}, state, [](int, const QString&) {});
+    state.word = QStringLiteral("test40");
+    state.taobaoPid = QStringLiteral("mm_5_5_5");
+    state.jdUnionId = QStringLiteral("55");
+    state.wordHasPictures = true;
+    ResultPageReader reader({words, rows, pictures, settings, http}, state, &rate,
+                            [](int, const QString&) {});
     reader.read(load(QStringLiteral("test40")));
-    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where cplj like '%&amp;%'")), QStringLiteral("0"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where cplj like '%&amp;%'")),
+              QStringLiteral("0"));
     EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where cplj like '%=mm\\_%' escape '\\' and "
                                        "cplj not like '%pid=mm\\_5\\_5\\_5%' escape '\\'")),
               QStringLiteral("0"));

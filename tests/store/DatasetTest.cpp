@@ -261,6 +261,33 @@ TEST_F(StoreDataset, LocateIsExactAndCaseSensitive)
     EXPECT_EQ(ds.recordCount(), 1);
 }
 
+TEST_F(StoreDataset, BoundValuesAreNeverReadAsStatementText)
+{
+    const QString hostile = QStringLiteral("x' or '1'='1");
+    db.exec(
+        QStringLiteral("insert into tpb (word, tpid, bh) values ('手机', 'a', '1'), ('it''s', 'b', '2')"));
+    Dataset ds(connection);
+    ds.setSql(QStringLiteral("select * from tpb where word=?"), {hostile});
+    ds.open();
+    EXPECT_EQ(ds.recordCount(), 0);
+    ds.setSql(QStringLiteral("select * from tpb where word=?"), {QStringLiteral("it's")});
+    ds.open();
+    ASSERT_EQ(ds.recordCount(), 1);
+    EXPECT_EQ(ds.fieldText(QStringLiteral("tpid")), QStringLiteral("b"));
+    // A new statement text drops the values of the old one.
+    ds.setSql(QStringLiteral("select * from tpb"));
+    EXPECT_TRUE(ds.params().isEmpty());
+
+    connection.execute(QStringLiteral("update tpb set tpid=? where word=? and bh=?"),
+                       {hostile, QStringLiteral("手机"), QStringLiteral("1")});
+    EXPECT_EQ(db.scalar(QStringLiteral("select tpid from tpb where word='手机'")), hostile);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where tpid=''")), QStringLiteral("0"));
+    ds.setSql(QStringLiteral("delete from tpb where word=?"), {hostile});
+    ds.execute();
+    EXPECT_EQ(db.count(QStringLiteral("tpb")), 2);
+    EXPECT_THROW(connection.execute(QStringLiteral("update tpb set tpid=? where nosuch=?"), {1, 2}), Error);
+}
+
 TEST_F(StoreDataset, LocateMatchesNumbersAndTextsOfNumbers)
 {
     db.exec(QStringLiteral("insert into cxnr (bh, cph) values (7, 'x'), (12, '12')"));

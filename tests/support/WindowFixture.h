@@ -5,11 +5,11 @@
 // Header-only: tests that include it link kova_mainwindow and kova_standin.
 #include "app/Uzjm.h"
 #include "links/Browser.h"
-#include "results/ScreenCursor.h"
 #include "server/StandInServer.h"
 #include "service/Requests.h"
 #include "tests/support/TestSupport.h"
 #include "ui/Messages.h"
+#include "ui/ScreenCursor.h"
 #include "ui/StatusBar.h"
 
 #include <QTemporaryDir>
@@ -75,7 +75,9 @@ protected:
     void waitForResults()
     {
         ASSERT_TRUE(waitUntil(
-            [this] { return window->ui.StatusBar1->panelText(0).startsWith(QStringLiteral("本次搜索结果有")); },
+            [this] {
+                return window->ui.StatusBar1->panelText(0).startsWith(QStringLiteral("本次搜索结果有"));
+            },
             20000));
     }
     // Waits for every thumbnail fetcher to end.

@@ -1,4 +1,4 @@
-#include "results/ScreenCursor.h"
+#include "ui/ScreenCursor.h"
 
 #include <QCursor>
 #include <QGuiApplication>
