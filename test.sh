@@ -1,14 +1,29 @@
 #!/usr/bin/env bash
-# Set up, build and run every test headless, then the reliability checks:
-#   1. the suite (build/, Release) under CTest;
-#   2. the built program in a real X window under Xvfb (tools/e2e.sh; skipped without Xvfb);
-#   3. the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer
-#      (tools/sanitize.sh asan, build-asan/);
-#   4. load and peak memory, with LeakSanitizer on the ASan build (tools/reliability.sh);
-#   5. every fuzz target for 30 seconds (tools/fuzz.sh, build-fuzz/).
-# KOVA_QUICK=1 runs the suite only.
+# Set up, build and test. What a newcomer and a developer run:
+#
+#   ./test.sh          the suite under CTest (build/, Release, headless) and the built
+#                      program in a real X window under Xvfb (tools/e2e.sh; skipped
+#                      without Xvfb). Minutes from a clean clone, about one on a built tree.
+#   ./test.sh --full   the same, then the slow checks (what .ci/run runs):
+#                      the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
+#                      (tools/sanitize.sh asan, build-asan/); load and peak memory, with
+#                      LeakSanitizer on the ASan build (tools/reliability.sh); every fuzz
+#                      target for 30 seconds (tools/fuzz.sh, build-fuzz/).
+#
+# KOVA_QUICK=1 is still understood: the suite alone, without the real-window test.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+full=0
+case "${1:-}" in
+"") ;;
+--full) full=1 ;;
+*)
+  echo "usage: ./test.sh [--full]" >&2
+  exit 2
+  ;;
+esac
+
 ./tools/setup.sh
 ./tools/build.sh
 export QT_QPA_PLATFORM=offscreen
@@ -25,6 +40,9 @@ if [ "$status" = 77 ]; then
 elif [ "$status" != 0 ]; then
   exit "$status"
 fi
-./tools/sanitize.sh asan
-./tools/reliability.sh build
-./tools/fuzz.sh 30
+
+if [ "$full" = 1 ]; then
+  ./tools/sanitize.sh asan
+  ./tools/reliability.sh build
+  ./tools/fuzz.sh 30
+fi

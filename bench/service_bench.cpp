@@ -1,21 +1,29 @@
-// Result pages of 100, 1,000 and 10,000 rows from the stand-in server: a plain libcurl GET
-// (the floor), the loader's decode + parse + serialize alone, and the whole way through
-// PageLoader into PageText with every line read, as the result reader does.
-#include "server/StandInServer.h"
+// Result pages of 100, 1,000 and 10,000 rows over loopback: a plain libcurl GET (the
+// floor), the loader's decode + parse + serialize alone, and the whole way through
+// PageLoader into PageText with every line read, as the result reader does. The pages are
+// the stand-in server's, built once here and served as they are, so the figures hold the
+// client's work and not the making of the pages.
+#include "server/Catalogue.h"
+#include "server/Pages.h"
 #include "service/HttpClient.h"
 #include "service/PageLoader.h"
 #include "service/PageText.h"
 #include "service/Requests.h"
+#include "store/Gbk.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <httplib.h>
 
+#include <chrono>
+#include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -108,20 +116,58 @@ BENCHMARK(BM_PageLoaderToPageText)
 
 } // namespace
 
+// Serves the prepared result pages of "test<rows>" at /ListAll.aspx on a free loopback port.
+class PageServer {
+public:
+    PageServer()
+    {
+        m_port = m_http.bind_to_any_port("127.0.0.1");
+        if (m_port <= 0)
+            throw std::runtime_error("service_bench: cannot bind a loopback port");
+        const QString url = QStringLiteral("http://127.0.0.1:%1").arg(m_port);
+        for (int rows : {100, 1000, 10000}) {
+            const QString word = QStringLiteral("test%1").arg(rows);
+            const QByteArray page = kova::gbk::encode(
+                kova::standin::pages::results(word, kova::standin::Catalogue::offers(word), {}, url));
+            m_pages.emplace(word.toStdString(), page.toStdString());
+        }
+        m_http.Get("/ListAll.aspx", [this](const httplib::Request& req, httplib::Response& res) {
+            const auto page = m_pages.find(req.get_param_value("word"));
+            if (page == m_pages.end()) {
+                res.status = 404;
+                return;
+            }
+            res.set_content(page->second, "text/html; charset=gbk");
+        });
+        m_thread = std::thread([this] { m_http.listen_after_bind(); });
+        while (!m_http.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ~PageServer()
+    {
+        m_http.stop();
+        m_thread.join();
+    }
+    PageServer(const PageServer&) = delete;
+    PageServer& operator=(const PageServer&) = delete;
+
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+
+private:
+    httplib::Server m_http;
+    std::map<std::string, std::string> m_pages;
+    std::thread m_thread;
+    int m_port = 0;
+};
+
 int main(int argc, char** argv)
 {
     kova::HttpClient::globalInit();
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
 
-    QTemporaryDir dir;
-    kova::standin::StandInServer server;
-    kova::standin::ServerOptions options;
-    options.dataDir = dir.path();
-    server.start(options);
-    kova::setRequestHostsForTesting(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
-    for (int rows : {100, 1000, 10000})
-        kova::HttpClient().get(resultPage(rows)); // the server builds each catalogue once
+    PageServer server;
+    kova::setRequestHostsForTesting(server.url(), server.url(), server.url());
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -20,10 +20,8 @@ function(kova_add_test name)
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE kova_common kova_testsupport ${T_LIBS} GTest::gtest)
     # Window tests read the skin beside the program, as the program does.
-    if(EXISTS ${CMAKE_SOURCE_DIR}/assets/kova.sui)
-        add_custom_command(TARGET ${name} POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different
-            ${CMAKE_SOURCE_DIR}/assets/kova.sui $<TARGET_FILE_DIR:${name}>/kova.sui)
-    endif()
+    add_custom_command(TARGET ${name} POST_BUILD COMMAND ${CMAKE_COMMAND} -E copy_if_different
+        ${CMAKE_SOURCE_DIR}/assets/kova.sui $<TARGET_FILE_DIR:${name}>/kova.sui)
     gtest_discover_tests(${name}
         TEST_PREFIX "${name}."
         DISCOVERY_TIMEOUT 60

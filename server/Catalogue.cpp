@@ -84,8 +84,8 @@ QString productName(Rng& rng, const QString& word)
                                        u"雅诗兰黛"_s, u"耐克"_s, u"苏泊尔"_s, u"九阳"_s,   u"联想"_s,
                                        u"三星"_s,     u"索尼"_s, u"佳能"_s,   u"百雀羚"_s, u"回力"_s};
     static const QStringList editions = {u"标准版"_s, u"升级版"_s, u"豪华版"_s, u"黑色"_s,
-                                      u"白色"_s,   u"50ml"_s,   u"大容量"_s, u"经典款"_s,
-                                      u"加厚款"_s, u"迷你款"_s, u"礼盒装"_s, u"2件套"_s};
+                                         u"白色"_s,   u"50ml"_s,   u"大容量"_s, u"经典款"_s,
+                                         u"加厚款"_s, u"迷你款"_s, u"礼盒装"_s, u"2件套"_s};
     static const QStringList suffixes = {u""_s,         u"旗舰店正品"_s, u"官方授权"_s, u"全国联保"_s,
                                          u"送礼佳品"_s, u"包邮"_s,       u"超值装"_s,   u"国行正品"_s,
                                          u"原装进口"_s, u"特价清仓"_s,   u"买一送一"_s, u"正品保证"_s};
@@ -280,29 +280,18 @@ std::optional<std::pair<QString, int>> Catalogue::splitProductNumber(const QStri
     return std::pair{cph.left(8), cph.mid(8).toInt() + 1};
 }
 
-QString Catalogue::currentPrice(const QString& saved, const QString& cph, qint64 day, bool dropped)
+QString Catalogue::currentPrice(const QString& saved, const QString& cph, bool dropped)
 {
     bool ok = false;
     const double before = saved.toDouble(&ok);
-    if (!ok || before <= 0)
+    if (!dropped || !ok || before <= 0)
         return saved;
-    const quint64 h = mix(stableHash(cph) ^ static_cast<quint64>(day));
-    double factor = 1.0;
-    if (dropped) {
-        factor = 1.0 - static_cast<double>(5 + h % 16) / 100.0;
-    } else {
-        const int kind = static_cast<int>(h % 10);
-        const double step = static_cast<double>(1 + (h >> 8) % 15) / 100.0;
-        if (kind < 3)
-            return saved;
-        factor = kind < 7 ? 1.0 + step : 1.0 - step;
-    }
+    const quint64 h = mix(stableHash(cph));
+    const double factor = 1.0 - static_cast<double>(5 + h % 16) / 100.0;
     double cents = std::round(before * factor * 100.0);
     const double savedCents = std::round(before * 100.0);
-    if (factor < 1.0 && cents >= savedCents)
+    if (cents >= savedCents)
         cents = savedCents - 1;
-    if (factor > 1.0 && cents <= savedCents)
-        cents = savedCents + 1;
     if (cents < 1)
         cents = 1;
     const double after = cents / 100.0;

@@ -39,9 +39,9 @@ public:
     // Splits a product number into keyword id and row number; nullopt for anything else.
     static std::optional<std::pair<QString, int>> splitProductNumber(const QString& cph);
 
-    // Today's price of a saved favorite: moves by day and product, both ways, and is
-    // sometimes unchanged; `dropped` makes it lower than `saved` whatever the day.
-    static QString currentPrice(const QString& saved, const QString& cph, qint64 day, bool dropped);
+    // The current price of a saved favorite: `saved` itself, or when `dropped` (prices
+    // moved on purpose) 5-20 % below it, by product. Never depends on the time.
+    static QString currentPrice(const QString& saved, const QString& cph, bool dropped);
 
     static constexpr int maxRows = 10000;
 };

@@ -27,10 +27,10 @@ unsigned pictureColour(const QString& cph)
     return colour.rgb();
 }
 
-PicturePainter::PicturePainter(QString cacheDir) : m_cacheDir(std::move(cacheDir))
+PicturePainter::PicturePainter(QString folder) : m_folder(std::move(folder))
 {
-    if (!m_cacheDir.isEmpty())
-        QDir().mkpath(m_cacheDir);
+    if (!m_folder.isEmpty())
+        QDir().mkpath(m_folder);
 }
 
 void PicturePainter::checkJpegSupport()
@@ -50,60 +50,28 @@ QByteArray PicturePainter::largePicture(const PictureSubject& subject)
     return picture(subject, largeSize, subject.cph + u"_b"_s);
 }
 
-QByteArray PicturePainter::cached(const QString& cph, bool large)
-{
-    std::lock_guard lock(m_cacheMutex);
-    return m_cache.value(large ? cph + u"_b"_s : cph);
-}
-
 QByteArray PicturePainter::picture(const PictureSubject& subject, int size, const QString& key)
 {
     // A picture drawn without its product's name is not kept: the name may be known later.
-    const bool keep = !subject.name.isEmpty();
-    if (keep) {
-        std::lock_guard lock(m_cacheMutex);
-        const auto it = m_cache.constFind(key);
-        if (it != m_cache.constEnd())
-            return *it;
-    }
     const QString file =
-        m_cacheDir.isEmpty() || !keep ? QString() : QDir(m_cacheDir).filePath(key + u".jpg"_s);
+        m_folder.isEmpty() || subject.name.isEmpty() ? QString() : QDir(m_folder).filePath(key + u".jpg"_s);
     if (!file.isEmpty()) {
         QFile f(file);
         if (f.open(QIODevice::ReadOnly)) {
             const QByteArray jpeg = f.readAll();
-            if (jpeg.startsWith("\xFF\xD8")) {
-                remember(key, jpeg);
+            if (jpeg.startsWith("\xFF\xD8"))
                 return jpeg;
-            }
         }
     }
     const QByteArray jpeg = draw(subject, size);
-    if (keep) {
-        remember(key, jpeg);
-        if (!file.isEmpty()) {
-            QSaveFile out(file);
-            if (out.open(QIODevice::WriteOnly)) {
-                out.write(jpeg);
-                out.commit();
-            }
+    if (!file.isEmpty()) {
+        QSaveFile out(file);
+        if (out.open(QIODevice::WriteOnly)) {
+            out.write(jpeg);
+            out.commit();
         }
     }
     return jpeg;
-}
-
-void PicturePainter::remember(const QString& key, const QByteArray& jpeg)
-{
-    std::lock_guard lock(m_cacheMutex);
-    if (m_cache.contains(key))
-        return;
-    m_cache.insert(key, jpeg);
-    m_order.append(key);
-    m_cachedBytes += jpeg.size();
-    while (m_cachedBytes > maxCachedBytes && !m_order.isEmpty()) {
-        const QString oldest = m_order.takeFirst();
-        m_cachedBytes -= m_cache.take(oldest).size();
-    }
 }
 
 QByteArray PicturePainter::draw(const PictureSubject& subject, int size)

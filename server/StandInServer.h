@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -32,6 +34,8 @@ struct ServerOptions {
     QString unionId = QStringLiteral("1000123456");
     bool dropPrices = false; // every favorite's current price is below its saved price
     bool echoLog = false;    // also print each log line to stdout (the program does)
+    // The server's clock (a favorite's saved time); empty: the local time. Tests move it.
+    std::function<QDateTime()> clock;
 };
 
 // "DropMidBody", "Stall", ... as in the enum, and "None"; case-insensitive.
@@ -60,7 +64,8 @@ public:
 
     // Fault switch; applies to the requests that match `pathPrefix` ("" = all).
     void setFault(Fault fault, const QString& pathPrefix = {});
-    // Makes every favorite's current price drop now (for the price-drop list).
+    // Makes every existing favorite's current price drop now (for the price-drop list).
+    // Prices move only through this, /__control/drop-prices and ServerOptions::dropPrices.
     void dropPricesNow();
 
     // One line per request handled so far: "<host-kind> <path?query> <status> cookie=<...>".

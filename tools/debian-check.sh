@@ -13,6 +13,7 @@
 # reused by later runs; the screenshot and logs go to <build>/debian-check/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/lib.sh
 build=$(cd "${1:-build-pkg}" && pwd)
 root=${KOVA_DEBIAN_ROOT:-$build/debian-root}
 out="$build/debian-check"
@@ -39,26 +40,16 @@ shopt -u nullglob
   die "expected one kova_*.deb and one kova-standin_*.deb in $build (run: cd $build && cpack -G DEB)"
 client_deb=${client_debs[0]}
 server_deb=${server_debs[0]}
-driver=""
-for d in "$build/tests/reliability/kova-reliability-driver" "$build/kova-reliability-driver"; do
-  [ -x "$d" ] && driver=$d && break
-done
-[ -n "$driver" ] || die "kova-reliability-driver is not built (cmake --build $build --target kova-reliability-driver)"
+driver=$(find_driver "$build") || die "kova-reliability-driver is not built (cmake --build $build --target kova-reliability-driver)"
 initdb="$build/tools/kova-initdb"
 [ -x "$initdb" ] || die "kova-initdb is not built in $build"
 
 # The ports the build points the client at (the stand-in is started on them).
-url_port() { sed -n "s|^$1:STRING=http://127.0.0.1:\([0-9]*\).*|\1|p" "$build/CMakeCache.txt"; }
-service_port=$(url_port KOVA_SERVICE_URL)
-version_port=$(url_port KOVA_VERSION_URL)
-directory_port=$(url_port KOVA_DIRECTORY_URL)
-service_port=${service_port:-8936} version_port=${version_port:-8937} directory_port=${directory_port:-8938}
+build_ports "$build"
 # The root shares the machine's network, so the ports must be free here.
-for p in "$service_port" "$version_port" "$directory_port"; do
-  if (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
-    die "port $p is in use (another kova-standin?); stop it first"
-  fi
-done
+if p=$(taken_port "$service_port" "$version_port" "$directory_port"); then
+  die "port $p is in use (another kova-standin?); stop it first"
+fi
 
 # The mirrors apt uses on this machine (deb.debian.org when none is found).
 apt_uris() {
@@ -187,15 +178,13 @@ for f in /usr/bin/kova /usr/bin/kova-initdb /usr/lib/kova/kova /usr/lib/kova/kov
 done
 
 # --- where the controls are (worked out on this machine, off screen) -------------------------
-mkdir -p "$out/geometry/tmp"
-"$initdb" "$out/geometry/kvdb.dat" >/dev/null
-(cd "$out/geometry" && TMPDIR="$out/geometry/tmp" QT_QPA_PLATFORM=offscreen \
-  "$driver" http://127.0.0.1:9 http://127.0.0.1:9 http://127.0.0.1:9 geometry >"$out/geometry.txt" 2>/dev/null) ||
+control_positions "$driver" "$initdb" "$out/geometry" "$out/geometry.txt" ||
   die "the control positions could not be worked out"
 for name in edt_key suiButton4 close; do
   grep -q "^geom $name " "$out/geometry.txt" || die "no position for $name"
 done
 cp "$out/geometry.txt" "$stage/geometry.txt"
+cp tools/lib.sh "$stage/lib.sh"
 
 # --- an ordinary user runs the desktop entry -------------------------------------------------
 in_root id kova >/dev/null 2>&1 || in_root useradd -m -s /bin/bash kova || die "cannot add the user kova"
@@ -203,29 +192,21 @@ in_root rm -rf /home/kova/.local /home/kova/standin
 in_root rm -rf /tmp/kvpic /home/kova/.cache/kova
 
 # An X display number free here: the root shares the machine's abstract X sockets.
-display=""
-for n in $(seq 140 199); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "$root/tmp/.X11-unix/X$n" ] && [ ! -e "$root/tmp/.X$n-lock" ] &&
-    ! grep -q "@/tmp/.X11-unix/X$n\$" /proc/net/unix; then
-    display=":$n"
-    break
-  fi
-done
-[ -n "$display" ] || die "no free X display"
+display=$(free_display 140 199 "$root") || die "no free X display"
 
 cat >"$stage/run.sh" <<'EOF'
 #!/bin/bash
 # Runs inside the root as the user kova.
 set -euo pipefail
 work=/tmp/kova-check
+. "$work/lib.sh"
 keyword=$1 rows=$2 display=$3 service_port=$4 version_port=$5 directory_port=$6
 data=$HOME/.local/share/kova
-pids=()
+geometry=$work/geometry.txt
 kova_pid=""
 cleanup() {
   [ -n "$kova_pid" ] && kill "$kova_pid" 2>/dev/null || true
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
+  kova_stop_all
 }
 trap cleanup EXIT
 step() { echo "debian-check: [in root] $*"; }
@@ -234,29 +215,15 @@ fail() {
   cp "$work/fb/Xvfb_screen0" "$work/failure.xwd" 2>/dev/null || true
   exit 1
 }
-wait_for() {
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ $SECONDS -ge $end ] && return 1
-    sleep 0.2
-  done
-}
-geom() { awk -v n="$1" '$1 == "geom" && $2 == n { print $3, $4 }' "$work/geometry.txt"; }
-db() { sqlite3 -cmd ".timeout 5000" "$data/kvdb.dat" "$1"; }
+db() { kova_db "$data/kvdb.dat" "$1"; }
 
 step "starting kova-standin"
-kova-standin --data "$HOME/standin" --service-port "$service_port" --version-port "$version_port" \
-  --directory-port "$directory_port" >"$work/standin.log" 2>&1 &
-pids+=($!)
-wait_for 15 grep -q 'kova-standin: service' "$work/standin.log" || fail "the stand-in server did not start"
+standin_start "$work/standin.log" kova-standin --data "$HOME/standin" --service-port "$service_port" \
+  --version-port "$version_port" --directory-port "$directory_port" || fail "the stand-in server did not start"
 
 step "starting Xvfb on $display"
 mkdir -p "$work/fb"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -fbdir "$work/fb" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-wait_for 15 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
+xvfb_start "$display" "$work/xvfb.log" -fbdir "$work/fb" || fail "Xvfb did not start"
 
 exec_line=$(sed -n 's/^Exec=//p' /usr/share/applications/kova.desktop | head -1)
 [ -n "$exec_line" ] || fail "the desktop entry has no Exec line"
@@ -268,10 +235,7 @@ step "running the desktop entry: $command"
 kova_pid=$!
 
 window=""
-find_window() {
-  window=$(xdotool search --all --onlyvisible --pid "$kova_pid" --name 'Kova' 2>/dev/null | head -1 || true)
-  [ -n "$window" ]
-}
+find_window() { window=$(main_window "$kova_pid") && [ -n "$window" ]; }
 wait_for 30 find_window || fail "the main window did not appear (program log: $(tail -3 "$work/kova.log"))"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 win_x=$X win_y=$Y
@@ -281,14 +245,6 @@ step "window $window at $X,$Y, ${WIDTH}x$HEIGHT"
 account_stored() { [ -n "$(db "select u from xxb where u <> '' and p <> ''")" ]; }
 wait_for 30 account_stored || fail "the first-run account was not stored"
 
-click() {
-  local at
-  at=$(geom "$1")
-  [ -n "$at" ] || fail "no position for $1"
-  set -- $at
-  xdotool mousemove $((win_x + $1)) $((win_y + $2)) click 1
-  sleep 0.3
-}
 step "searching for $keyword"
 click edt_key
 xdotool type --delay 30 "$keyword"

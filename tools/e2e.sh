@@ -19,6 +19,7 @@
 # and prints them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/lib.sh
 top=$(pwd)
 build=$(cd "${1:-build}" && pwd)
 out="$build/e2e"
@@ -34,10 +35,7 @@ done
 kova="$build/bin/kova"
 standin="$build/server/kova-standin"
 initdb="$build/tools/kova-initdb"
-driver=""
-for d in "$build/tests/reliability/kova-reliability-driver" "$build/kova-reliability-driver"; do
-  [ -x "$d" ] && driver=$d && break
-done
+driver=$(find_driver "$build") || true
 for f in "$kova" "$standin" "$initdb" "$driver"; do
   if [ ! -x "$f" ]; then
     echo "e2e: ${f:-kova-reliability-driver} is not built (cmake --build $build)" >&2
@@ -46,48 +44,31 @@ for f in "$kova" "$standin" "$initdb" "$driver"; do
 done
 
 # The ports the build points at (KOVA_SERVICE_URL ... in the cache; the defaults otherwise).
-url_port() { sed -n "s|^$1:STRING=http://127.0.0.1:\([0-9]*\).*|\1|p" "$build/CMakeCache.txt"; }
-service_port=$(url_port KOVA_SERVICE_URL); service_port=${service_port:-8936}
-version_port=$(url_port KOVA_VERSION_URL); version_port=${version_port:-8937}
-directory_port=$(url_port KOVA_DIRECTORY_URL); directory_port=${directory_port:-8938}
-for p in "$service_port" "$version_port" "$directory_port"; do
-  if (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null; then
-    echo "e2e: port $p is in use (another kova-standin?); stop it first" >&2
-    exit 1
-  fi
-done
+build_ports "$build"
+if p=$(taken_port "$service_port" "$version_port" "$directory_port"); then
+  echo "e2e: port $p is in use (another kova-standin?); stop it first" >&2
+  exit 1
+fi
 
 rm -rf "$out"
 mkdir -p "$shots" "$work/tmp" "$out/standin"
 "$initdb" "$work/kvdb.dat" >/dev/null
 
-pids=()
 kova_pid=""
 cleanup() {
   [ -n "$kova_pid" ] && kill -9 "$kova_pid" 2>/dev/null || true
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
+  kova_stop_all
 }
 trap cleanup EXIT
 
 step() { echo "e2e: $*"; }
 fail() {
   echo "e2e: FAILED: $*" >&2
-  import -display "$DISPLAY" -window root "$shots/failure.png" 2>/dev/null || true
+  screenshot "$shots/failure.png" 2>/dev/null || true
   echo "e2e: screenshot $shots/failure.png; server log $out/standin.log; program log $out/kova.log" >&2
   exit 1
 }
-# wait_for <seconds> <command...>: polls every 0.2 s.
-wait_for() {
-  local limit=$1
-  shift
-  local end=$((SECONDS + limit))
-  until "$@"; do
-    [ $SECONDS -ge $end ] && return 1
-    sleep 0.2
-  done
-}
-db() { sqlite3 -cmd ".timeout 5000" "$work/kvdb.dat" "$1"; }
+db() { kova_db "$work/kvdb.dat" "$1"; }
 http_get() { # http_get <port> <path>: the body of a GET on loopback
   exec 5<>"/dev/tcp/127.0.0.1/$1"
   printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$2" >&5
@@ -95,66 +76,39 @@ http_get() { # http_get <port> <path>: the body of a GET on loopback
   exec 5<&-
 }
 gbk_query() { printf '%s' "$1" | iconv -f UTF-8 -t GBK | od -An -tx1 -v | tr -d ' \n' | tr 'a-f' 'A-F' | sed 's/../%&/g'; }
-shot() { import -display "$DISPLAY" -window root "$shots/$1.png"; step "screenshot $1.png"; }
+shot() { screenshot "$shots/$1.png"; step "screenshot $1.png"; }
 
 # --- the server and the display ------------------------------------------------------------
-"$standin" --data "$out/standin" --service-port "$service_port" --version-port "$version_port" \
-  --directory-port "$directory_port" >"$out/standin.log" 2>&1 &
-pids+=($!)
-wait_for 10 grep -q 'kova-standin: service' "$out/standin.log" || fail "the stand-in server did not start"
+standin_start "$out/standin.log" "$standin" --data "$out/standin" --service-port "$service_port" \
+  --version-port "$version_port" --directory-port "$directory_port" || fail "the stand-in server did not start"
 
-display=""
-for n in $(seq 91 120); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free X display"
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-wait_for 10 xwininfo -root >/dev/null 2>&1 || fail "Xvfb did not start"
+display=$(free_display 91 120) || fail "no free X display"
+xvfb_start "$display" "$out/xvfb.log" || fail "Xvfb did not start"
 
 # --- where the controls are ------------------------------------------------------------------
-mkdir -p "$out/geometry/tmp"
-"$initdb" "$out/geometry/kvdb.dat" >/dev/null
-(cd "$out/geometry" && TMPDIR="$out/geometry/tmp" QT_QPA_PLATFORM=offscreen \
-  "$driver" http://127.0.0.1:9 http://127.0.0.1:9 http://127.0.0.1:9 geometry >"$out/geometry.txt" 2>/dev/null) ||
-  fail "the control positions could not be worked out"
-geom() { awk -v n="$1" '$1 == "geom" && $2 == n { print $3, $4 }' "$out/geometry.txt"; }
+geometry="$out/geometry.txt"
+control_positions "$driver" "$initdb" "$out/geometry" "$geometry" || fail "the control positions could not be worked out"
 
 # --- start -----------------------------------------------------------------------------------
 start_kova() {
   (cd "$work" && exec env -u QT_QPA_PLATFORM TMPDIR="$work/tmp" "$kova") >>"$out/kova.log" 2>&1 &
   kova_pid=$!
-  local id=""
-  for _ in $(seq 100); do
-    id=$(xdotool search --all --onlyvisible --pid "$kova_pid" --name 'Kova' 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && break
-    sleep 0.2
-  done
-  [ -n "$id" ] || fail "the main window did not appear"
-  window=$id
+  window=""
+  has_window() { window=$(main_window "$kova_pid") && [ -n "$window" ]; }
+  wait_for 20 has_window || fail "the main window did not appear"
   eval "$(xdotool getwindowgeometry --shell "$window")"
   win_x=$X
   win_y=$Y
   [ "$WIDTH" = 1020 ] && [ "$HEIGHT" = 700 ] || fail "the window is ${WIDTH}x$HEIGHT, not 1020x700"
 }
-click() { # click <control name from the geometry>
-  local at
-  at=$(geom "$1")
-  [ -n "$at" ] || fail "no position for $1"
-  set -- $at
-  xdotool mousemove $((win_x + $1)) $((win_y + $2)) click 1
-  sleep 0.3
-}
 # A message box of the program: waits for it, keeps its picture and answers it with Return.
 answer_box() { # answer_box <title> <screenshot name>
-  local box=""
-  for _ in $(seq 50); do
-    box=$(xdotool search --all --onlyvisible --pid "$kova_pid" --name "^$1\$" 2>/dev/null | head -1 || true)
-    [ -n "$box" ] && break
-    sleep 0.2
-  done
-  [ -n "$box" ] || return 1
+  box="" box_title=$1
+  has_box() {
+    box=$(xdotool search --all --onlyvisible --pid "$kova_pid" --name "^$box_title\$" 2>/dev/null | head -1 || true)
+    [ -n "$box" ]
+  }
+  wait_for 10 has_box || return 1
   shot "$2"
   eval "$(xdotool getwindowgeometry --shell "$box")"
   xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
@@ -180,9 +134,9 @@ rows=0
 while read -r _ index x y caption; do
   n=$(http_get "$service_port" "/ListAll.aspx?word=$(gbk_query "$caption")&u=&p=" | grep -c '<TR>' || true)
   if [ "$n" -gt 12 ]; then keyword=$caption; rows=$n; break; fi
-done < <(grep '^hot ' "$out/geometry.txt")
+done < <(grep '^hot ' "$geometry")
 [ -n "$keyword" ] || fail "no hot keyword with rows"
-hot_at=$(awk -v k="$keyword" '$1 == "hot" && $5 == k { print $3, $4 }' "$out/geometry.txt")
+hot_at=$(awk -v k="$keyword" '$1 == "hot" && $5 == k { print $3, $4 }' "$geometry")
 step "hot keyword $keyword ($rows rows)"
 set -- $hot_at
 xdotool mousemove $((win_x + $1)) $((win_y + $2)) click 1

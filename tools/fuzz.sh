@@ -43,7 +43,8 @@ for exe in "$build"/fuzz/fuzz_*; do
 done
 
 write_corpus() {
-  # The server's threads outlive nothing here, but its caches are process-long: no leak check.
+  # The server's static tables (patterns, the huge-page filler) live as long as the process: no
+  # leak check.
   ASAN_OPTIONS=detect_leaks=0 "$build/fuzz/kova-fuzz-corpus" "$top/fuzz/corpus"
 }
 if [ "$corpus_only" = 1 ]; then

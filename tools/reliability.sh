@@ -14,6 +14,7 @@ set -euo pipefail
 # The build folder as an absolute path (the runs below change folder).
 build=$(realpath -m "${1:-$(dirname "$0")/../build-rel}")
 cd "$(dirname "$0")/.."
+. tools/lib.sh
 top=$(pwd)
 limit_kb=$((200 * 1024))
 
@@ -22,12 +23,6 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 nice -n 10 cmake --build "$build" -j2 --target kova-reliability-driver kova-standin kova-initdb
 
-find_driver() {
-  for d in "$1/tests/reliability/kova-reliability-driver" "$1/kova-reliability-driver"; do
-    [ -x "$d" ] && echo "$d" && return 0
-  done
-  return 1
-}
 driver=$(find_driver "$build") || { echo "reliability: kova-reliability-driver not built" >&2; exit 1; }
 
 out="$build/reliability"
@@ -35,15 +30,11 @@ rm -rf "$out"
 mkdir -p "$out/standin"
 export QT_QPA_PLATFORM=offscreen
 
-server_pid=""
-cleanup() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; wait 2>/dev/null || true; }
-trap cleanup EXIT
-"$build/server/kova-standin" --data "$out/standin" --service-port 0 --version-port 0 --directory-port 0 \
-  >"$out/standin.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 100); do grep -q '^kova-standin: service' "$out/standin.log" && break; sleep 0.1; done
-read -r service version directory < <(sed -n 's/^kova-standin: service \([^ ]*\) version \([^ ]*\) directory \([^ ]*\) .*/\1 \2 \3/p' "$out/standin.log")
-[ -n "$directory" ] || { echo "reliability: the stand-in server did not start" >&2; exit 1; }
+trap kova_stop_all EXIT
+standin_start "$out/standin.log" "$build/server/kova-standin" --data "$out/standin" \
+  --service-port 0 --version-port 0 --directory-port 0 ||
+  { echo "reliability: the stand-in server did not start" >&2; exit 1; }
+service=$standin_service version=$standin_version directory=$standin_directory
 
 failures=0
 # run <name> <driver> <command...>: a fresh working folder, the driver's output kept.
@@ -67,7 +58,7 @@ run() {
     failures=$((failures + 1))
   fi
   LAST_PEAK=${peak:-0}
-  if ! kill -0 "$server_pid" 2>/dev/null; then
+  if ! kill -0 "$standin_pid" 2>/dev/null; then
     echo "reliability: the stand-in server is gone (stopped from outside?)" >&2
     exit 1
   fi

@@ -9,7 +9,7 @@ PACKAGES=(
   libcurl4-openssl-dev libgumbo-dev libsqlite3-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-zenhei fontconfig
-  xvfb xauth xdotool imagemagick x11-utils sqlite3
+  xvfb xauth xdotool imagemagick x11-utils sqlite3 qt6-translations-l10n
   clang libclang-rt-14-dev
 )
 
