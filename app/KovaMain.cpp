@@ -5,6 +5,8 @@
 #include "ui/Messages.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdio>
 #include <memory>
@@ -26,6 +28,22 @@ int KovaMain(bool runLoop)
     if (!runLoop)
         return 0;
     return QApplication::exec();
+}
+
+bool installChineseTranslations(QCoreApplication& app)
+{
+    return installChineseTranslations(app, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
+bool installChineseTranslations(QCoreApplication& app, const QString& folder)
+{
+    // qtbase holds the texts of the widgets and dialogs the program shows.
+    auto translator = std::make_unique<QTranslator>(&app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), folder) ||
+        !QCoreApplication::installTranslator(translator.get()))
+        return false;
+    translator.release(); // owned by the application from here on
+    return true;
 }
 
 } // namespace kova

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QString>
+
+class QCoreApplication;
+
 namespace kova {
 
 // The program entry after the application object exists: creates the main window and
@@ -7,5 +11,13 @@ namespace kova {
 // standard error report and the program ends with status 1. With `runLoop` false the
 // window is created and shown but the loop is not entered (tests).
 int KovaMain(bool runLoop = true);
+
+// Gives Qt's own texts in Chinese (the standard buttons "确定", "取消", "是", "否" of message
+// boxes and dialogs): loads Qt's zh_CN catalogue from Qt's translations folder into a
+// translator owned by `app`. True when it was loaded; when the catalogue is missing or
+// unreadable nothing is installed and Qt keeps its English texts.
+bool installChineseTranslations(QCoreApplication& app);
+// The same from another folder.
+bool installChineseTranslations(QCoreApplication& app, const QString& folder);
 
 } // namespace kova

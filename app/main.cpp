@@ -10,5 +10,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kova"));
     QApplication::setApplicationDisplayName(kova::ApplicationTitle);
+    kova::installChineseTranslations(app);
     return kova::KovaMain();
 }

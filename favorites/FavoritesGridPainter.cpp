@@ -6,9 +6,6 @@
 #include "ui/GridCanvas.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
-
-#include <cmath>
 
 namespace kova {
 namespace {
@@ -28,21 +25,11 @@ bool hasPoint(const QString& price)
 
 } // namespace
 
-std::optional<double> DecimalValue(const QString& text)
+QString ChangeAmountText(qint64 changeFen)
 {
-    static const QRegularExpression decimal(QStringLiteral("^\\s*[+-]?(\\d+(\\.\\d*)?|\\.\\d+)\\s*$"));
-    if (!decimal.match(text).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-QString ChangeAmountText(double change)
-{
-    return QString::number(std::fabs(change), 'g', 15);
+    // Dropping the sign of the text works for every qint64, the most negative one included.
+    const QString signedText = YuanText(changeFen);
+    return changeFen < 0 ? signedText.mid(1) : signedText;
 }
 
 QString SavedPriceText(const QString& scjg)
@@ -52,11 +39,11 @@ QString SavedPriceText(const QString& scjg)
 
 std::optional<PriceChangeText> CurrentPriceText(const QString& gxjg, const QString& scjg)
 {
-    const auto current = DecimalValue(gxjg);
-    const auto saved = DecimalValue(scjg);
+    const auto current = PriceInFen(gxjg);
+    const auto saved = PriceInFen(scjg);
     if (!current || !saved)
         return std::nullopt;
-    const double change = *current - *saved;
+    const qint64 change = *current - *saved;
     if (change == 0)
         return std::nullopt;
     const QString amount = ChangeAmountText(change) + (hasPoint(gxjg) ? QString() : QStringLiteral(".00"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/Money.h"
 #include "ui/GridColumn.h"
 
 #include <QColor>
@@ -19,20 +20,25 @@ inline const QColor FavoriteSelectedText{255, 0, 0};
 inline const QColor PriceRiseColor{255, 0, 0};
 inline const QColor PriceDropColor{0, 128, 0};
 
-// A price text as a number: digits with at most one decimal point, an optional sign,
-// surrounding blanks allowed. Anything else (empty text included) is no number.
-std::optional<double> DecimalValue(const QString& text);
+// The size of a price change given in fen, in yuan in its shortest decimal form, without
+// sign: 2000 -> "20", -1050 -> "10.5", 44344 -> "443.44".
+QString ChangeAmountText(qint64 changeFen);
 
-// The size of a price change in the shortest general decimal form with at most 15
-// significant digits: 20, 10.5, 10.1.
-QString ChangeAmountText(double change);
+// A price text in fen, the same as PriceInFen: kept for callers that compare prices.
+inline std::optional<qint64> DecimalValue(const QString& text)
+{
+    return PriceInFen(text);
+}
 
 // "￥" scjg, with ".00" added when the stored text has no decimal point.
 QString SavedPriceText(const QString& scjg);
 
 // The current price cell's composed text and colour: "￥" gxjg "，涨价￥" change in red for a
-// rise, "，降价￥" in green for a drop. Nothing when the prices are equal, when either is not
-// a decimal number, or when the saved price is empty: the cell keeps its stored text.
+// rise, "，降价￥" in green for a drop. The change is counted in fen, so it is exact
+// (4927.1 to 4483.66 is a drop of 443.44). When gxjg has no decimal point, ".00" follows
+// both gxjg and the change. Nothing when the prices are equal, when either is empty or no
+// price as PriceInFen reads it (a fraction of a fen included): the cell keeps its stored
+// text.
 struct PriceChangeText {
     QString text;
     QColor color;

@@ -62,8 +62,11 @@ bool OpenInBrowser(const QString& address)
         return false;
     }
     const bool opened = opener() ? opener()(target.url) : QDesktopServices::openUrl(target.url);
+    // The address as it went to the desktop, percent-escapes kept: decoding would turn the
+    // service's GBK escapes into stray characters that no browser can take back.
     if (!opened)
-        ShowError(QStringLiteral("无法启动网页浏览器打开地址：%1").arg(target.url.toString()));
+        ShowError(
+            QStringLiteral("无法启动网页浏览器打开地址：%1").arg(target.url.toString(QUrl::FullyEncoded)));
     return opened;
 }
 

@@ -22,7 +22,8 @@ BrowserAddress browserAddress(const QString& address);
 
 // Opens the address in the desktop's default web browser. A refused address shows a "提示"
 // message and opens nothing; when the desktop cannot open it, the standard error report
-// says so. True when the address was handed to the browser.
+// says so, showing the address fully percent-encoded as it was sent, so that it can be
+// copied into a browser. True when the address was handed to the browser.
 bool OpenInBrowser(const QString& address);
 
 // Test seam: while set, OpenInBrowser hands accepted addresses to `opener` instead of the

@@ -5,6 +5,7 @@
 #include "ui/Pictures.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 
 namespace kova {
@@ -42,6 +43,16 @@ Tfrmabout::Tfrmabout(const QByteArray& jpeg, QWidget* parent)
 void Tfrmabout::Image1Click()
 {
     close();
+}
+
+void Tfrmabout::keyPressEvent(QKeyEvent* event)
+{
+    // Without a title bar there is no close box: Esc closes, as in a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 Tfrmabout* showAboutWindow(QWidget* owner)

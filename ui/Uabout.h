@@ -9,7 +9,7 @@
 namespace kova {
 
 // The about window: one picture, borderless, always on top, centred on the desktop. A
-// click on the picture closes the window, which deletes itself.
+// click on the picture, or Esc, closes the window, which deletes itself.
 class Tfrmabout : public QWidget {
     Q_OBJECT
 public:
@@ -24,6 +24,9 @@ public:
     ClickLabel* Image1;
 
     void Image1Click();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // The newest about window (null once it has closed).

@@ -1,6 +1,7 @@
 // The favorites grid's cell drawing without a window: a recording canvas over real scnr
 // rows, small pictures as real files in the picture cache.
 #include "favorites/FavoritesGridPainter.h"
+#include "store/Money.h"
 
 #include "store/Connection.h"
 #include "store/Dataset.h"
@@ -12,7 +13,9 @@
 #include <QFile>
 #include <QImage>
 
+#include <limits>
 #include <optional>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -55,26 +58,122 @@ TEST(PriceTexts, TheChangeTable)
     EXPECT_EQ(SavedPriceText(QStringLiteral("58.5")), QStringLiteral("￥58.5"));
 }
 
-TEST(PriceTexts, ShortestFormWithFifteenDigits)
+TEST(Money, PriceTextsInFen)
 {
-    EXPECT_EQ(ChangeAmountText(0.1 + 0.2), QStringLiteral("0.3"));
-    EXPECT_EQ(ChangeAmountText(-20.0), QStringLiteral("20"));
-    EXPECT_EQ(ChangeAmountText(1.0 / 3.0), QStringLiteral("0.333333333333333"));
-    EXPECT_EQ(ChangeAmountText(1299.99 - 1000), QStringLiteral("299.99"));
-    EXPECT_EQ(ChangeAmountText(123456789.125), QStringLiteral("123456789.125"));
+    const std::pair<const char*, qint64> prices[] = {
+        {"58.50", 5850},     {" 7 ", 700},        {".5", 50},       {"5.", 500},
+        {"-3", -300},        {"+0.1", 10},        {"0", 0},         {"-0", 0},
+        {"4483.66", 448366}, {"\t99.99\n", 9999}, {"　12　", 1200}, {"007.10", 710},
+        {"58.500", 5850},    {"1.2000000", 120},  {"-.05", -5},     {"0.01", 1},
+    };
+    for (const auto& [text, fen] : prices)
+        EXPECT_EQ(PriceInFen(QString::fromUtf8(text)), fen) << text;
+
+    for (const char* bad :
+         {"",  " ", "abc", "1,299.00", "12.3.4", "1e5",  "inf",   "nan",   "0x10",  "￥5", "5元",  ".",
+          "+", "-", "+-1", "--1",      "1 2",    "１２", "1.234", "0.001", "1.005", "5-",  "1.2.", "½"})
+        EXPECT_FALSE(PriceInFen(QString::fromUtf8(bad))) << bad;
 }
 
-TEST(PriceTexts, NumbersOnlyFromDecimalText)
+TEST(Money, LargePricesStayExactOrAreRefused)
 {
-    EXPECT_EQ(DecimalValue(QStringLiteral("58.50")), 58.5);
-    EXPECT_EQ(DecimalValue(QStringLiteral(" 7 ")), 7.0);
-    EXPECT_EQ(DecimalValue(QStringLiteral(".5")), 0.5);
-    for (const char* bad : {"", " ", "abc", "1,299.00", "12.3.4", "1e5", "inf", "nan", "0x10", "￥5", "5元"})
-        EXPECT_FALSE(DecimalValue(QString::fromUtf8(bad))) << bad;
-    // Not a number, or nothing saved to compare with: the cell keeps its stored text.
+    EXPECT_EQ(PriceInFen(QStringLiteral("9999999999999999.99")), PriceFenLimit - 1);
+    EXPECT_EQ(PriceInFen(QStringLiteral("-9999999999999999.99")), -(PriceFenLimit - 1));
+    EXPECT_EQ(PriceInFen(QStringLiteral("90071992547409.93")), Q_INT64_C(9007199254740993)); // beyond 2^53
+    EXPECT_EQ(PriceInFen(QStringLiteral("000000000000000000000001.5")), 150); // leading zeros are free
+    for (const char* tooLarge : {"10000000000000000", "10000000000000000.00", "99999999999999999999999",
+                                 "92233720368547758.07", "-10000000000000000"})
+        EXPECT_FALSE(PriceInFen(QString::fromUtf8(tooLarge))) << tooLarge;
+}
+
+TEST(Money, YuanTextIsTheShortestDecimalForm)
+{
+    const std::pair<qint64, const char*> amounts[] = {
+        {44344, "443.44"},
+        {2000, "20"},
+        {1050, "10.5"},
+        {1010, "10.1"},
+        {1, "0.01"},
+        {10, "0.1"},
+        {0, "0"},
+        {-150, "-1.5"},
+        {-1, "-0.01"},
+        {PriceFenLimit - 1, "9999999999999999.99"},
+        {std::numeric_limits<qint64>::max(), "92233720368547758.07"},
+        {std::numeric_limits<qint64>::min(), "-92233720368547758.08"},
+    };
+    for (const auto& [fen, text] : amounts)
+        EXPECT_EQ(YuanText(fen), QString::fromUtf8(text)) << fen;
+
+    // Read back, every amount is the one written.
+    for (qint64 fen : {Q_INT64_C(0), Q_INT64_C(1), Q_INT64_C(-99), Q_INT64_C(123456), PriceFenLimit - 1})
+        EXPECT_EQ(PriceInFen(YuanText(fen)), fen) << fen;
+}
+
+TEST(PriceTexts, ChangeAmountIsTheSizeInYuan)
+{
+    EXPECT_EQ(ChangeAmountText(2000), QStringLiteral("20"));
+    EXPECT_EQ(ChangeAmountText(-2000), QStringLiteral("20"));
+    EXPECT_EQ(ChangeAmountText(-44344), QStringLiteral("443.44"));
+    EXPECT_EQ(ChangeAmountText(std::numeric_limits<qint64>::min()), QStringLiteral("92233720368547758.08"));
+}
+
+TEST(PriceTexts, ChangesCountedExactly)
+{
+    // Pairs whose difference binary fractions cannot hold.
+    const PriceCase cases[] = {
+        {"4927.1", "4483.66", "￥4483.66，降价￥443.44", Green},
+        {"4483.66", "4927.1", "￥4927.1，涨价￥443.44", Red},
+        {"0.1", "0.3", "￥0.3，涨价￥0.2", Red},
+        {"0.3", "0.1", "￥0.1，降价￥0.2", Green},
+        {"100", "99.99", "￥99.99，降价￥0.01", Green},
+        {"1000", "1299.99", "￥1299.99，涨价￥299.99", Red},
+        {"0", "9999999999999999.99", "￥9999999999999999.99，涨价￥9999999999999999.99", Red},
+        {"9999999999999999.99", "-9999999999999999.99", "￥-9999999999999999.99，降价￥19999999999999999.98",
+         Green},
+        {" 58.50 ", "58.5", nullptr, {}}, // equal values in other texts
+        {"4483.660", "4483.66", nullptr, {}},
+        {"0", "-0", nullptr, {}},
+    };
+    for (const PriceCase& c : cases) {
+        const auto text = CurrentPriceText(QString::fromUtf8(c.current), QString::fromUtf8(c.saved));
+        if (c.shown == nullptr) {
+            EXPECT_FALSE(text) << c.saved << " " << c.current;
+            continue;
+        }
+        ASSERT_TRUE(text) << c.saved << " " << c.current;
+        EXPECT_EQ(text->text, QString::fromUtf8(c.shown));
+        EXPECT_EQ(text->color, c.color);
+    }
+}
+
+TEST(PriceTexts, WholeCurrentPriceGetsDotZeroZeroOnBothAmounts)
+{
+    // ".00" follows whenever the current price's text has no decimal point, also after a
+    // change that has its own decimals: the rule reads the price text, not the change.
+    EXPECT_EQ(CurrentPriceText(QStringLiteral("120"), QStringLiteral("100"))->text,
+              QStringLiteral("￥120.00，涨价￥20.00"));
+    EXPECT_EQ(CurrentPriceText(QStringLiteral("89"), QStringLiteral("100.00"))->text,
+              QStringLiteral("￥89.00，降价￥11.00"));
+    EXPECT_EQ(CurrentPriceText(QStringLiteral("100"), QStringLiteral("99.99"))->text,
+              QStringLiteral("￥100.00，涨价￥0.01.00"));
+    EXPECT_EQ(CurrentPriceText(QStringLiteral("89.00"), QStringLiteral("100"))->text,
+              QStringLiteral("￥89.00，降价￥11"));
+    EXPECT_EQ(SavedPriceText(QStringLiteral("4927.1")), QStringLiteral("￥4927.1"));
+    EXPECT_EQ(SavedPriceText(QStringLiteral("4927")), QStringLiteral("￥4927.00"));
+}
+
+TEST(PriceTexts, NoChangeTextWithoutTwoPrices)
+{
+    // Not a price, a fraction of a fen, or nothing saved to compare with: the cell keeps
+    // its stored text.
     EXPECT_FALSE(CurrentPriceText(QStringLiteral("暂无"), QStringLiteral("100")));
     EXPECT_FALSE(CurrentPriceText(QStringLiteral("89"), QString()));
     EXPECT_FALSE(CurrentPriceText(QStringLiteral("89"), QStringLiteral("n/a")));
+    EXPECT_FALSE(CurrentPriceText(QStringLiteral("89.999"), QStringLiteral("100")));
+    EXPECT_FALSE(CurrentPriceText(QStringLiteral("89"), QStringLiteral("100.001")));
+    EXPECT_FALSE(CurrentPriceText(QStringLiteral("1,299.00"), QStringLiteral("1000")));
+    EXPECT_FALSE(CurrentPriceText(QStringLiteral("10000000000000000"), QStringLiteral("1")));
 }
 
 TEST(PreviewPlacement, StaysInsideTheWindow)
@@ -175,6 +274,25 @@ TEST_F(FavoriteCell, LightBlueBackgroundAndPricesAtTheirPlace)
     const auto same = draw(2, "gxjg");
     EXPECT_FALSE(composed(same));
     EXPECT_EQ(same.back().text, QStringLiteral("100.00"));
+}
+
+TEST_F(FavoriteCell, ChangeDrawnExactlyAndWhole)
+{
+    // The text the grid writes is the whole exact change: nothing for the cell to cut
+    // but what its width cuts.
+    rows(QStringLiteral("('1', 'p1', '4927.1', '4483.66', 'a'), ('2', 'p2', '0.1', '0.3', 'b'), "
+                        "('3', 'p3', '100', '99.99', 'c')"));
+    const std::pair<int, const char*> drawn[] = {
+        {0, "￥4483.66，降价￥443.44"},
+        {1, "￥0.3，涨价￥0.2"},
+        {2, "￥99.99，降价￥0.01"},
+    };
+    for (const auto& [row, shown] : drawn) {
+        const auto text = composed(draw(row, "gxjg"));
+        ASSERT_TRUE(text) << row;
+        EXPECT_EQ(text->text, QString::fromUtf8(shown)) << row;
+    }
+    EXPECT_EQ(composed(draw(0, "scjg"))->text, QStringLiteral("￥4927.1"));
 }
 
 TEST_F(FavoriteCell, SelectedCellIsRedOnLightBlueAndKeepsItsChangeColour)

@@ -2,6 +2,7 @@
 // address bar does; refusals and failures are told to the user. Observed through the
 // browser seam and the message hook, never with a real browser.
 #include "links/Browser.h"
+#include "service/Requests.h"
 #include "ui/Messages.h"
 
 #include <gtest/gtest.h>
@@ -112,4 +113,38 @@ TEST_F(BrowserTest, DesktopWithoutABrowserIsReported)
     EXPECT_EQ(messages[0].kind, Message::Kind::Error);
     EXPECT_EQ(messages[0].caption, QStringLiteral("Kova比价软件"));
     EXPECT_TRUE(messages[0].text.contains(QLatin1String("http://127.0.0.1:8936/")));
+}
+
+TEST_F(BrowserTest, UnopenedAddressIsShownAsSentSoItCanBeCopied)
+{
+    desktopOpens = false;
+    const QString prefix = QStringLiteral("无法启动网页浏览器打开地址：");
+
+    // The precise comparison page of a Chinese name, as the grids open it.
+    const Requests requests(QStringLiteral("http://127.0.0.1:8936"), QStringLiteral("http://127.0.0.1:8937"),
+                            QStringLiteral("http://127.0.0.1:8939"));
+    const QString comparison = requests.preciseComparison(QStringLiteral("诺基亚 N9"));
+    EXPECT_FALSE(OpenInBrowser(comparison));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toString(QUrl::FullyEncoded), comparison);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, prefix + comparison);
+
+    // GBK escapes that partly read as UTF-8 (%C5%B5 would turn into "ŵ") and a blank stay
+    // escaped, byte for byte.
+    const QString gbk = QStringLiteral("http://127.0.0.1:8936/list.aspx?k=%C5%B5%BB%F9%D1%C7%20N9");
+    messages.clear();
+    EXPECT_FALSE(OpenInBrowser(gbk));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, prefix + gbk);
+
+    // Raw text in an address is shown in the escaped form it was handed over in.
+    messages.clear();
+    opened.clear();
+    EXPECT_FALSE(OpenInBrowser(QStringLiteral("http://127.0.0.1:8936/list.aspx?k=诺基亚 N9")));
+    ASSERT_EQ(opened.size(), 1u);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text,
+              prefix + QStringLiteral("http://127.0.0.1:8936/list.aspx?k=%E8%AF%BA%E5%9F%BA%E4%BA%9A%20N9"));
+    EXPECT_EQ(messages[0].text, prefix + opened[0].toString(QUrl::FullyEncoded));
 }

@@ -1,5 +1,5 @@
 // The about window: one instance per press, borderless, on top, centred, closed by a click
-// on its picture; its JPEG decoded by the project's libjpeg loader, which refuses a broken
+// on its picture or by Esc; its JPEG decoded by the project's libjpeg loader, which refuses a broken
 // picture without ending the process.
 #include "store/Error.h"
 #include "store/JpegLoader.h"
@@ -69,6 +69,35 @@ TEST(AboutWindow, EachPressOpensAnotherAndAClickClosesOnlyThatOne)
     QTest::mouseClick(second->Image1, Qt::LeftButton, {}, QPoint(5, 5));
     flushDeletes();
     EXPECT_TRUE(second.isNull());
+    EXPECT_TRUE(frmabout.isNull());
+}
+
+TEST(AboutWindow, EscClosesTheWindowItReaches)
+{
+    QWidget owner;
+    owner.show();
+    QPointer<Tfrmabout> first = showAboutWindow(&owner);
+    QPointer<Tfrmabout> second = showAboutWindow(&owner);
+    ASSERT_FALSE(first.isNull());
+    ASSERT_FALSE(second.isNull());
+
+    // Other keys, and Esc with a modifier, leave it open.
+    QTest::keyClick(second->windowHandle(), Qt::Key_Space);
+    QTest::keyClick(second->windowHandle(), Qt::Key_Escape, Qt::ShiftModifier);
+    flushDeletes();
+    ASSERT_FALSE(second.isNull());
+    EXPECT_TRUE(second->isVisible());
+
+    // Delivered through the window as the platform delivers a key press.
+    QTest::keyClick(second->windowHandle(), Qt::Key_Escape);
+    flushDeletes();
+    EXPECT_TRUE(second.isNull());
+    ASSERT_FALSE(first.isNull());
+    EXPECT_TRUE(first->isVisible());
+
+    QTest::keyClick(first->windowHandle(), Qt::Key_Escape);
+    flushDeletes();
+    EXPECT_TRUE(first.isNull());
     EXPECT_TRUE(frmabout.isNull());
 }
 
