@@ -6,6 +6,7 @@
 #include "service/HttpClient.h"
 #include "service/PageLoader.h"
 #include "service/PageText.h"
+#include "service/PictureDownload.h"
 #include "store/Connection.h"
 #include "store/Dataset.h"
 #include "ui/FrmkovaUi.h"
@@ -13,7 +14,9 @@
 #include <QElapsedTimer>
 #include <QWidget>
 
+#include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kova {
@@ -72,6 +75,8 @@ public:
     void suiCheckBox1Click();
     void suiCheckBoxMerchantClick(int box); // suiCheckBox2 … suiCheckBox8 as 2 … 8
     void DBGridEh1TitleBtnClick(int col);
+    // Esc: stops a search whose page is still loading; nothing is read.
+    void stopSearch();
     // Shows the progress panel in front with the bar and label (bar shown at most 100).
     void showProgress(int bar, const QString& label);
     // Fetchers still running (the newest last); stopped and joined with the window.
@@ -129,6 +134,9 @@ private:
     ProgramState m_state;
     bool m_shown = false;
     std::vector<std::unique_ptr<TGetMM>> m_fetchers;
+    // Thumbnails whose latest download failed: the grid says none is coming.
+    std::shared_ptr<ThumbnailFailures> m_thumbnailFailures = std::make_shared<ThumbnailFailures>();
+    QString m_searchUrl; // the search page wbwebb is loading, until it has been read
     QElapsedTimer m_progressClock;
     static constexpr qint64 ProgressRepaintMs = 40;
     int m_getCxnrRuns = 0;
@@ -139,6 +147,8 @@ private:
     std::shared_ptr<class FavoriteRequestQueue> m_favoriteRequests;
     void sendNextFavorite();
     void markResultFavorite(const QString& bh, const QString& cph);
+    // Every result row of the product shows the favorite invitation again.
+    void unmarkResultFavorite(const QString& cph);
 
     // Favorites state (UzjmFavorites.cpp).
     void openFavoriteList(int listMode);
@@ -146,8 +156,12 @@ private:
     void wbwebbFavoriteDeleteComplete();
     QPointer<QWidget> m_listWindow; // the newest favorites or price-drop window
     int FavGridMouseY = 0;          // pointer Y in grid pixels at the latest move over DBGridEh2
-    QStringList m_favoriteDeletes;  // delete requests waiting for wbwebb
-    QString m_favoriteDeleteInFlight;
+    struct FavoriteDelete {
+        QString url;
+        QString cph;
+    };
+    std::deque<FavoriteDelete> m_favoriteDeletes; // delete requests waiting for wbwebb
+    std::optional<FavoriteDelete> m_favoriteDeleteInFlight;
 };
 
 // The program-wide reference to the main window (set before its construction starts).

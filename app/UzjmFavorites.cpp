@@ -217,10 +217,11 @@ void Tfrmkova::deleteFavorite()
         return;
     if (!AskOkCancel(DeleteFavoriteQuestion))
         return;
-    const QString request = Requests().deleteFavorite(m_state.UserId, m_state.UserPassword, ufid);
+    FavoriteDelete request{Requests().deleteFavorite(m_state.UserId, m_state.UserPassword, ufid),
+                           ADOQuery3.fieldText(QStringLiteral("cph"))};
     // The row goes at once; the service is told without waiting for its reply.
     ADOQuery3.deleteRow();
-    m_favoriteDeletes.append(request);
+    m_favoriteDeletes.push_back(std::move(request));
     sendNextFavoriteDelete();
     ui.StatusBar1->setPanelText(0, TextsOf(listOf(m_state.ListMode)).countText(ADOQuery3.recordCount()));
 }
@@ -228,26 +229,31 @@ void Tfrmkova::deleteFavorite()
 void Tfrmkova::sendNextFavoriteDelete()
 {
     // One at a time: a new navigation of wbwebb would cancel a delete still on its way.
-    if (!m_favoriteDeleteInFlight.isEmpty() || m_favoriteDeletes.isEmpty())
+    if (m_favoriteDeleteInFlight || m_favoriteDeletes.empty())
         return;
-    m_favoriteDeleteInFlight = m_favoriteDeletes.takeFirst();
-    wbwebb.Navigate(m_favoriteDeleteInFlight);
+    m_favoriteDeleteInFlight = std::move(m_favoriteDeletes.front());
+    m_favoriteDeletes.pop_front();
+    wbwebb.Navigate(m_favoriteDeleteInFlight->url);
 }
 
 void Tfrmkova::wbwebbFavoriteDeleteComplete()
 {
-    if (m_favoriteDeleteInFlight.isEmpty())
+    if (!m_favoriteDeleteInFlight)
         return;
     // Another navigation of wbwebb (a search) may have cancelled the delete.
-    const bool delivered = wbwebb.lastUrl() == m_favoriteDeleteInFlight && !wbwebb.lastLoadFailed();
-    m_favoriteDeleteInFlight.clear();
+    const bool delivered = wbwebb.lastUrl() == m_favoriteDeleteInFlight->url && !wbwebb.lastLoadFailed();
+    const QString cph = m_favoriteDeleteInFlight->cph;
+    m_favoriteDeleteInFlight.reset();
+    // The service no longer keeps it: the result rows of the product invite a favorite again.
+    if (delivered)
+        unmarkResultFavorite(cph);
     // The next request goes out once every reader of this completion has run. In results
     // mode wbwebb's reply would be read as a result page, so deletes still waiting then
     // are given up and reported.
     QTimer::singleShot(0, this, [this, delivered] {
         Guarded([this, delivered] {
             bool undelivered = !delivered;
-            if (m_state.ListMode == 1 && !m_favoriteDeletes.isEmpty()) {
+            if (m_state.ListMode == 1 && !m_favoriteDeletes.empty()) {
                 m_favoriteDeletes.clear();
                 undelivered = true;
             }

@@ -34,8 +34,9 @@ void Tfrmkova::wireResultHandlers()
 void Tfrmkova::DBGridEh1DrawColumnCell(GridCanvas& canvas, const QRect& rect, int dataCol,
                                        const GridColumn& column, GridDrawState state)
 {
-    const ResultCellPainter painter(PictureCache(m_state.TempDir),
-                                    [this](const QString& cph) { return FindPictureRecord(qry1, cph); });
+    const ResultCellPainter painter(
+        PictureCache(m_state.TempDir), [this](const QString& cph) { return FindPictureRecord(qry1, cph); },
+        [this](const QString& cph) { return m_thumbnailFailures->failed(cph); });
     painter.paint(canvas, rect, column.field, state,
                   [&] { ui.DBGridEh1->DefaultDrawColumnCell(canvas, rect, dataCol, column, state); });
 }
@@ -123,6 +124,34 @@ void Tfrmkova::markResultFavorite(const QString& bh, const QString& cph)
     ADOQuery2.setField(QStringLiteral("check"), FavoriteDoneText);
     ADOQuery2.post();
     if (current != row + 1)
+        ADOQuery2.setRecNo(current);
+}
+
+void Tfrmkova::unmarkResultFavorite(const QString& cph)
+{
+    if (cph.isEmpty())
+        return;
+    // Rows filtered out of the list meanwhile are changed in the table.
+    ADOConnection1.execute(QStringLiteral("update cxnr set \"check\"=? where cph=? and \"check\"=?"),
+                           {FavoriteInviteText, cph, FavoriteDoneText});
+    if (!ADOQuery2.isActive())
+        return;
+    const QStringList names = ADOQuery2.fieldNames();
+    const int cphColumn = indexOfField(names, QStringLiteral("cph"));
+    const int checkColumn = indexOfField(names, QStringLiteral("check"));
+    if (cphColumn < 0 || checkColumn < 0)
+        return;
+    const int current = ADOQuery2.recNo();
+    for (int row = 0; row < ADOQuery2.recordCount(); ++row) {
+        if (ADOQuery2.fieldAt(row, cphColumn).toString() != cph ||
+            ADOQuery2.fieldAt(row, checkColumn).toString() != FavoriteDoneText)
+            continue;
+        ADOQuery2.setRecNo(row + 1);
+        ADOQuery2.edit();
+        ADOQuery2.setField(QStringLiteral("check"), FavoriteInviteText);
+        ADOQuery2.post();
+    }
+    if (current > 0 && current != ADOQuery2.recNo())
         ADOQuery2.setRecNo(current);
 }
 

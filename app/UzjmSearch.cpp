@@ -11,12 +11,14 @@
 #include "ui/Messages.h"
 
 #include <QRandomGenerator>
+#include <QShortcut>
 
 namespace kova {
 namespace {
 
 const QString SearchEndText = QStringLiteral("智能比价搜索结束 ");
 const QString IdleSearchText = QStringLiteral("当前操作: 网购比价搜索");
+const QString SearchStoppedText = QStringLiteral("已停止搜索");
 
 OfferRatings rateOffer(qint64 count, const QString& merchant, const QString& name)
 {
@@ -47,6 +49,8 @@ void Tfrmkova::wireSearchHandlers()
     }
     connect(ui.DBGridEh1, &DBGridEh::TitleBtnClick, this,
             [this](int col) { Guarded([this, col] { DBGridEh1TitleBtnClick(col); }); });
+    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(stop, &QShortcut::activated, this, [this] { Guarded([this] { stopSearch(); }); });
 }
 
 void Tfrmkova::labClick(int index)
@@ -113,6 +117,9 @@ void Tfrmkova::suiButton1Click()
     showProgress(static_cast<int>(QRandomGenerator::global()->bounded(5, 20)), SearchWaitText);
     ADOQuery2.close();
     ADOQuery2.open();
+    // The grid is empty and in price order now: no old count, no old sort marker.
+    ui.DBGridEh1->clearSortMarkers();
+    ui.StatusBar1->setPanelText(0, IdleSearchText);
 
     if (ui.Edt_word->text().trimmed().isEmpty()) {
         // Nothing to search for: no request, and nothing would take the panel down.
@@ -120,7 +127,18 @@ void Tfrmkova::suiButton1Click()
         ui.StatusBar1->setPanelText(0, IdleSearchText);
         return;
     }
-    wbwebb.Navigate(Requests().listAll(m_state.SearchWord, m_state.UserId, m_state.UserPassword));
+    m_searchUrl = Requests().listAll(m_state.SearchWord, m_state.UserId, m_state.UserPassword);
+    wbwebb.Navigate(m_searchUrl);
+}
+
+void Tfrmkova::stopSearch()
+{
+    if (m_searchUrl.isEmpty() || !wbwebb.isLoading() || wbwebb.lastUrl() != m_searchUrl)
+        return;
+    wbwebb.Stop();
+    m_searchUrl.clear();
+    ui.suiImagePanel1->setVisible(false);
+    ui.StatusBar1->setPanelText(0, SearchStoppedText);
 }
 
 void Tfrmkova::btn1Click()
@@ -151,11 +169,12 @@ void Tfrmkova::wbwebbDocumentComplete()
     if (url != requests.randomUser() &&
         !url.startsWith(requests.listAll({}, {}, {}).section(QLatin1Char('?'), 0, 0)))
         return;
+    m_searchUrl.clear();
 
     SettingsRecord settings(qry2);
     ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings, *IdHTTP},
                             {m_state.SearchWord, m_state.WordHasPictures, m_state.AccountReplyExpected,
-                             m_state.TempDir, m_state.TaobaoPid, m_state.JdUnionId},
+                             m_state.TempDir, m_state.TaobaoPid, m_state.JdUnionId, m_thumbnailFailures.get()},
                             &rateOffer, [this](int bar, const QString& label) { showProgress(bar, label); });
     const ResultPageReader::Outcome outcome = reader.read(mmo1);
     if (outcome.account)
@@ -190,7 +209,7 @@ void Tfrmkova::StartThumbnailFetcher()
     for (ADOQuery4.first(); !ADOQuery4.eof(); ADOQuery4.next())
         items.push_back(
             {ADOQuery4.fieldText(QStringLiteral("cph")), ADOQuery4.fieldText(QStringLiteral("xtp"))});
-    auto fetcher = std::make_unique<TGetMM>(std::move(items), m_state.TempDir);
+    auto fetcher = std::make_unique<TGetMM>(std::move(items), m_state.TempDir, m_thumbnailFailures);
     connect(fetcher.get(), &TGetMM::pictureSaved, this, [this] { ui.DBGridEh1->viewport()->update(); });
     fetcher->start();
     m_fetchers.push_back(std::move(fetcher));
@@ -215,6 +234,7 @@ void Tfrmkova::get_cxnr()
         throw;
     }
     ui.DBGridEh1->setUpdatesEnabled(true);
+    ui.DBGridEh1->clearSortMarkers(); // the rows are in price order again
     ui.StatusBar1->setPanelText(0, QStringLiteral("本次筛选结果有: %1 条记录").arg(ADOQuery2.recordCount()));
 }
 
@@ -239,6 +259,10 @@ void Tfrmkova::DBGridEh1TitleBtnClick(int col)
 {
     const QString field = ui.DBGridEh1->column(col).field;
     ADOQuery2.sort(TitleSortText(field, ui.DBGridEh1->sortMarker(col)));
+    // The user sees the top of what was sorted.
+    if (ADOQuery2.recordCount() > 0)
+        ADOQuery2.first();
+    ui.DBGridEh1->scrollToTop();
 }
 
 } // namespace kova

@@ -49,8 +49,8 @@ QString FindPictureRecord(const Dataset& tpb, const QString& cph)
     return {};
 }
 
-ResultCellPainter::ResultCellPainter(PictureCache cache, PictureLookup lookup)
-    : m_cache(std::move(cache)), m_lookup(std::move(lookup))
+ResultCellPainter::ResultCellPainter(PictureCache cache, PictureLookup lookup, FailedLookup failed)
+    : m_cache(std::move(cache)), m_lookup(std::move(lookup)), m_failed(std::move(failed))
 {
 }
 
@@ -75,7 +75,8 @@ void ResultCellPainter::paint(GridCanvas& canvas, const QRect& rect, const QStri
 
     const QPoint textAt(rect.left() + TextLeft, rect.top() + TextTop);
     if (isField(field, QLatin1String("bz1"))) {
-        paintPicture(canvas, rect, cph);
+        if (!paintPicture(canvas, rect, cph) && m_failed && m_failed(cph))
+            canvas.textRect(rect, textAt.x(), textAt.y(), NoPictureText);
     } else if (isField(field, QLatin1String("rc"))) {
         const QString text = ResultPopularityText(canvas.fieldText(QStringLiteral("rc")),
                                                   canvas.fieldText(QStringLiteral("sjlx")));
@@ -95,19 +96,20 @@ void ResultCellPainter::paint(GridCanvas& canvas, const QRect& rect, const QStri
     }
 }
 
-void ResultCellPainter::paintPicture(GridCanvas& canvas, const QRect& rect, const QString& cph) const
+bool ResultCellPainter::paintPicture(GridCanvas& canvas, const QRect& rect, const QString& cph) const
 {
     const QString tpid = m_lookup ? m_lookup(cph) : QString();
     if (tpid.isEmpty())
-        return;
+        return false;
     const QString path = m_cache.thumbnailPath(tpid);
     if (path.isEmpty() || !QFileInfo::exists(path))
-        return;
+        return false;
     // Decoded at the cell's size and dropped after drawing; an unreadable file keeps the
     // field text already drawn.
     const JpegResult loaded = loadJpegFile(path, rect.size());
     if (!loaded.image.isNull())
         canvas.stretchDraw(rect, loaded.image);
+    return true;
 }
 
 } // namespace kova

@@ -16,6 +16,8 @@ class GridCanvas;
 
 inline const QString FavoriteInviteText = QStringLiteral("点击收藏");
 inline const QString FavoriteDoneText = QStringLiteral("已收藏");
+// Drawn over a thumbnail cell whose download failed, until a later fetch saves the file.
+inline const QString NoPictureText = QStringLiteral("暂无图片");
 
 // Row background of the result grid by record number (from 1).
 QColor ResultRowBackground(int recNo);
@@ -43,7 +45,10 @@ public:
     // The grid's standard drawing of the cell with the canvas as it is now.
     using StandardDraw = std::function<void()>;
 
-    ResultCellPainter(PictureCache cache, PictureLookup lookup);
+    // Whether the latest download of a product's thumbnail failed.
+    using FailedLookup = std::function<bool(const QString& cph)>;
+
+    ResultCellPainter(PictureCache cache, PictureLookup lookup, FailedLookup failed = {});
 
     void paint(GridCanvas& canvas, const QRect& rect, const QString& field, GridDrawState state,
                const StandardDraw& standardDraw) const;
@@ -54,10 +59,12 @@ public:
     static constexpr int FavoriteTextLeft = 5;
 
 private:
-    void paintPicture(GridCanvas& canvas, const QRect& rect, const QString& cph) const;
+    // False when the cell has no picture to show.
+    bool paintPicture(GridCanvas& canvas, const QRect& rect, const QString& cph) const;
 
     PictureCache m_cache;
     PictureLookup m_lookup;
+    FailedLookup m_failed;
 };
 
 } // namespace kova

@@ -153,7 +153,7 @@ bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outco
             // A picture that cannot be fetched leaves the row without one; the fetcher or
             // a later search tries again.
             const ThumbnailFetch fetch =
-                fetchMissingThumbnail(m_db.http, PictureCache(m_search.tempDir), cph, xtp);
+                fetchMissingThumbnail(m_db.http, PictureCache(m_search.tempDir), cph, xtp, m_search.failures);
             outcome.downloaded += fetch == ThumbnailFetch::Saved ? 1 : 0;
             outcome.downloadFailures += fetch == ThumbnailFetch::Failed ? 1 : 0;
         }

@@ -13,6 +13,7 @@ class Dataset;
 class HttpClient;
 class PageText;
 class SettingsRecord;
+class ThumbnailFailures;
 
 // The value of a cell line: the text from its fifth character up to its first "</TD>";
 // empty when the line has no "</TD>".
@@ -50,6 +51,7 @@ public:
         QString tempDir;   // of the picture cache
         QString taobaoPid; // affiliate ids written into the product links
         QString jdUnionId;
+        ThumbnailFailures* failures = nullptr; // where failed thumbnails are noted
     };
     // Called with the bar position (0..100) and the label text as the reading advances.
     using Progress = std::function<void(int bar, const QString& label)>;

@@ -6,8 +6,9 @@
 
 namespace kova {
 
-TGetMM::TGetMM(std::vector<Item> items, QString tempDir, QObject* parent)
-    : QThread(parent), m_items(std::move(items)), m_tempDir(std::move(tempDir)),
+TGetMM::TGetMM(std::vector<Item> items, QString tempDir, std::shared_ptr<ThumbnailFailures> failures,
+               QObject* parent)
+    : QThread(parent), m_items(std::move(items)), m_tempDir(std::move(tempDir)), m_failures(std::move(failures)),
       m_http(std::make_unique<HttpClient>())
 {
 }
@@ -32,7 +33,7 @@ void TGetMM::run()
             return;
         // A row whose picture cannot be fetched keeps its placeholder; a later search
         // tries it again.
-        switch (fetchMissingThumbnail(*m_http, cache, item.cph, item.xtp)) {
+        switch (fetchMissingThumbnail(*m_http, cache, item.cph, item.xtp, m_failures.get())) {
         case ThumbnailFetch::Saved:
             ++m_downloaded;
             emit pictureSaved(item.cph);

@@ -10,6 +10,7 @@
 namespace kova {
 
 class HttpClient;
+class ThumbnailFailures;
 
 // The thumbnail fetcher: a thread that downloads every thumbnail of a result list that is
 // not yet in the picture cache. It works on a snapshot of the (cph, xtp) pairs taken when
@@ -24,7 +25,9 @@ public:
         QString xtp;
     };
 
-    TGetMM(std::vector<Item> items, QString tempDir, QObject* parent = nullptr);
+    // Failed downloads are noted in `failures` (when given) for the grid to show.
+    TGetMM(std::vector<Item> items, QString tempDir, std::shared_ptr<ThumbnailFailures> failures = {},
+           QObject* parent = nullptr);
     ~TGetMM() override; // stops and joins
 
     // Asks the run to end; a download under way is cancelled.
@@ -43,6 +46,7 @@ protected:
 private:
     std::vector<Item> m_items;
     QString m_tempDir;
+    std::shared_ptr<ThumbnailFailures> m_failures;
     std::unique_ptr<HttpClient> m_http; // used on the fetcher's thread only
     std::atomic_bool m_stop{false};
     std::atomic_int m_downloaded{0};

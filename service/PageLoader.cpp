@@ -159,6 +159,17 @@ void PageLoader::Navigate(const QString& url)
     worker.wake.notify_one();
 }
 
+void PageLoader::Stop()
+{
+    if (!m_loading)
+        return;
+    ++m_generation; // a reply already queued is dropped as stale
+    m_loading = false;
+    std::lock_guard lock(m_worker->mutex);
+    m_worker->pending.reset();
+    m_worker->http.cancel();
+}
+
 void PageLoader::complete(quint64 generation, const QString& text, bool failed)
 {
     if (generation != m_generation)

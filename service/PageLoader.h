@@ -26,6 +26,8 @@ public:
     ~PageLoader() override; // cancels a load still running, waits for the worker, drops its result
 
     void Navigate(const QString& url);
+    // Stops the load under way: its document never completes. Nothing when none runs.
+    void Stop();
     bool isLoading() const { return m_loading; }
     QString lastUrl() const { return m_lastUrl; }
 

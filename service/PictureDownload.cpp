@@ -51,10 +51,10 @@ bool downloadPicture(HttpClient& http, const QString& url, const QString& target
     return true;
 }
 
-ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache, const QString& cph,
-                                     const QString& url)
+namespace {
+
+ThumbnailFetch fetchThumbnail(HttpClient& http, const QString& target, const QString& url)
 {
-    const QString target = cache.thumbnailPath(cph);
     if (target.isEmpty())
         return ThumbnailFetch::Unnamed;
     if (QFileInfo::exists(target))
@@ -66,6 +66,32 @@ ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache
     } catch (const std::exception&) {
         return ThumbnailFetch::Failed;
     }
+}
+
+} // namespace
+
+ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache, const QString& cph,
+                                     const QString& url, ThumbnailFailures* failures)
+{
+    const ThumbnailFetch fetch = fetchThumbnail(http, cache.thumbnailPath(cph), url);
+    if (failures)
+        failures->record(cph, fetch);
+    return fetch;
+}
+
+void ThumbnailFailures::record(const QString& cph, ThumbnailFetch fetch)
+{
+    std::lock_guard lock(m_mutex);
+    if (fetch == ThumbnailFetch::Failed)
+        m_failed.insert(cph);
+    else if (fetch == ThumbnailFetch::Saved || fetch == ThumbnailFetch::Present)
+        m_failed.remove(cph);
+}
+
+bool ThumbnailFailures::failed(const QString& cph) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_failed.contains(cph);
 }
 
 } // namespace kova

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
+
+#include <mutex>
 
 namespace kova {
 
@@ -26,8 +29,22 @@ enum class ThumbnailFetch {
     Saved,
     Failed,
 };
+class ThumbnailFailures;
 ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache, const QString& cph,
-                                     const QString& url);
+                                     const QString& url, ThumbnailFailures* failures = nullptr);
+
+// The products whose latest thumbnail download failed, so the grid can say that no picture
+// is coming instead of "loading". A later download that saves the file takes a product off
+// the list. Shared by the window's thread and the thumbnail fetchers.
+class ThumbnailFailures {
+public:
+    void record(const QString& cph, ThumbnailFetch fetch);
+    bool failed(const QString& cph) const;
+
+private:
+    mutable std::mutex m_mutex;
+    QSet<QString> m_failed;
+};
 
 // True for a body that starts with the JPEG signature FF D8 FF and ends with the
 // end-of-image marker (within its last 64 bytes).

@@ -27,8 +27,8 @@ asan)
 tsan)
   build="$top/build-tsan"
   sanitize="thread"
-  targets=(search_tests service_net_tests service_text_tests)
-  filter=(-R 'search_tests|service')
+  targets=(search_tests search_reader_tests service_net_tests service_text_tests)
+  filter=(-R 'search_|service')
   # Debian's Qt and libcurl are not instrumented: only Kova's own accesses are checked.
   export TSAN_OPTIONS="halt_on_error=1:ignore_noninstrumented_modules=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp:history_size=4"
   ;;

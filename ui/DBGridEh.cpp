@@ -345,6 +345,12 @@ SortMarker DBGridEh::sortMarker(int col) const
     return m_markers[static_cast<size_t>(col)];
 }
 
+void DBGridEh::clearSortMarkers()
+{
+    for (int col = 0; col < static_cast<int>(m_markers.size()); ++col)
+        setSortMarker(col, SortMarker::None);
+}
+
 void DBGridEh::titleClick(int col, Qt::KeyboardModifiers modifiers)
 {
     if (col < 0 || col >= columnCountEh() || !column(col).titleButton)

@@ -83,6 +83,7 @@ public:
 
     void setSortMarker(int col, SortMarker marker);
     SortMarker sortMarker(int col) const;
+    void clearSortMarkers();
     void setAutoSortMarking(bool on) { m_autoSortMarking = on; }
     bool autoSortMarking() const { return m_autoSortMarking; }
     // What a click on a title does: TitleBtnClick (for a title button), then the marker
