@@ -4,12 +4,10 @@
 // loopback ports; message boxes and browser openings are collected instead of shown.
 // Header-only: tests that include it link kova_mainwindow and kova_standin.
 #include "app/Uzjm.h"
-#include "links/Browser.h"
 #include "results/ScreenCursor.h"
 #include "server/StandInServer.h"
-#include "service/Requests.h"
+#include "tests/support/TestSeams.h"
 #include "tests/support/TestSupport.h"
-#include "ui/Messages.h"
 #include "ui/StatusBar.h"
 
 #include <QTemporaryDir>
@@ -22,23 +20,16 @@
 
 namespace kova::test {
 
-class WindowFixture : public ::testing::Test {
+// The folder and the seams are bases, so they are set up before the server and the window
+// and taken down after them.
+class WindowFixture : public ::testing::Test, protected TestFolder, protected TestSeams {
 protected:
     void SetUp() override
     {
-        qputenv("TMPDIR", db.tempDir().toUtf8());
         standin::ServerOptions options;
         options.dataDir = serverDir.path();
         server.start(options);
-        setRequestHostsForTesting(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
-        setMessageHook([this](const Message& m) {
-            messages.push_back(m);
-            return answer;
-        });
-        setBrowserOpenerForTesting([this](const QUrl& url) {
-            opened.push_back(url);
-            return true;
-        });
+        hosts.pointAt(server);
         SetScreenCursor(ScreenCursor::Default);
     }
     void TearDown() override
@@ -46,10 +37,6 @@ protected:
         window.reset();
         server.stop();
         SetScreenCursor(ScreenCursor::Default);
-        setBrowserOpenerForTesting({});
-        setMessageHook({});
-        setRequestHostsForTesting({}, {}, {});
-        qunsetenv("TMPDIR");
     }
 
     // Starts the window and waits until the first-run page of the main loader has been
@@ -75,7 +62,9 @@ protected:
     void waitForResults()
     {
         ASSERT_TRUE(waitUntil(
-            [this] { return window->ui.StatusBar1->panelText(0).startsWith(QStringLiteral("本次搜索结果有")); },
+            [this] {
+                return window->ui.StatusBar1->panelText(0).startsWith(QStringLiteral("本次搜索结果有"));
+            },
             20000));
     }
     // Waits for every thumbnail fetcher to end.
@@ -91,22 +80,10 @@ protected:
             },
             timeoutMs);
     }
-    int messagesWith(const QString& text) const
-    {
-        int n = 0;
-        for (const Message& m : messages)
-            n += m.text == text ? 1 : 0;
-        return n;
-    }
     int requestsWith(const QString& part) const { return static_cast<int>(server.log().filter(part).size()); }
 
-    TempDatabase db;
-    WorkingFolder cwd{db.folder()};
     QTemporaryDir serverDir;
     standin::StandInServer server;
-    std::vector<Message> messages;
-    std::vector<QUrl> opened;
-    bool answer = true; // the answer to question boxes
     std::unique_ptr<Tfrmkova> window;
 };
 
