@@ -314,7 +314,7 @@ TEST_F(PageLoaderTest, CompletionQueuedWhenTheLoaderIsDestroyedIsDropped)
     }));
     owner->setEventDispatcher(counter);
     owner->start();
-    ASSERT_TRUE(owner->wait(QDeadlineTimer(60000)));
+    owner->wait(); // the thread gives up on its own when nothing is posted
     EXPECT_EQ(requestsFor(QStringLiteral("/RandomUser.aspx")).size(), 1);
     EXPECT_TRUE(posted) << "the completion was never queued: the path under test did not run";
     EXPECT_FALSE(completed);
