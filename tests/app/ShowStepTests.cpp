@@ -1,12 +1,13 @@
 // The main window's start: creation, show step and settings record, against a real
 // kvdb.dat in a temporary working folder.
 #include "app/KovaMain.h"
-#include "store/SettingsRecord.h"
 #include "app/Uzjm.h"
 #include "service/Requests.h"
 #include "store/Cipher.h"
 #include "store/Connection.h"
 #include "store/Dataset.h"
+#include "store/SettingsRecord.h"
+#include "tests/support/TestSeams.h"
 #include "tests/support/TestSupport.h"
 #include "ui/DBGridEh.h"
 #include "ui/Messages.h"
@@ -25,29 +26,18 @@ using namespace kova;
 
 namespace {
 
-class ShowStep : public ::testing::Test {
+// The folder and the seams are bases, so they are set up before the window and taken down
+// after it. Nothing listens on the seams' closed port: every request fails fast and
+// completes with the loader's error page.
+class ShowStep : public ::testing::Test, protected test::TestFolder, protected test::TestSeams {
 protected:
     void SetUp() override
     {
-        // The user's temporary directory, and so the picture cache, is the test's own.
-        qputenv("TMPDIR", db.tempDir().toUtf8());
-        // Nothing listens on port 9 here: every request fails fast and completes with
-        // the loader's error page.
-        setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://127.0.0.1:9"),
-                                  QStringLiteral("http://127.0.0.1:9"));
-        setMessageHook([this](const Message& m) {
-            if (!m.text.contains(QStringLiteral("kova.sui")))
-                messages.push_back(m);
-            return true;
-        });
+        // The skin is read beside the program; where it is missing, that report is not
+        // what these tests look at.
+        ignoreMessage = [](const Message& m) { return m.text.contains(QStringLiteral("kova.sui")); };
     }
-    void TearDown() override
-    {
-        window.reset();
-        setMessageHook({});
-        setRequestHostsForTesting({}, {}, {});
-        qunsetenv("TMPDIR");
-    }
+    void TearDown() override { window.reset(); }
 
     Tfrmkova& start()
     {
@@ -56,15 +46,13 @@ protected:
         return *window;
     }
 
-    void storeSettings(const QString& ver, const QString& u, const QString& p, const QString& a, const QString& b)
+    void storeSettings(const QString& ver, const QString& u, const QString& p, const QString& a,
+                       const QString& b)
     {
         db.exec(QStringLiteral("insert into xxb (ver, u, p, a, b) values ('%1', '%2', '%3', '%4', '%5')")
                     .arg(ver, u, p, a, b));
     }
 
-    test::TempDatabase db;
-    test::WorkingFolder cwd{db.folder()};
-    std::vector<Message> messages;
     std::unique_ptr<Tfrmkova> window;
 };
 
@@ -153,8 +141,8 @@ TEST_F(ShowStep, CaptionKeepsDesignTextForVersionNotTwoCharacters)
 
 TEST_F(ShowStep, UserWithoutPasswordCountsAsNoAccount)
 {
-    storeSettings(enc(QStringLiteral("10")), enc(QStringLiteral("k1")), QString(), enc(QStringLiteral("mm_1")),
-                  enc(QStringLiteral("99")));
+    storeSettings(enc(QStringLiteral("10")), enc(QStringLiteral("k1")), QString(),
+                  enc(QStringLiteral("mm_1")), enc(QStringLiteral("99")));
     Tfrmkova& w = start();
     EXPECT_TRUE(w.state().UserId.isEmpty());
     EXPECT_TRUE(w.wbwebb.lastUrl().endsWith(QStringLiteral("/RandomUser.aspx")));
@@ -240,18 +228,7 @@ TEST_F(ShowStep, CloseButtonClosesLikeTheCloseBox)
     EXPECT_FALSE(w.isVisible());
 }
 
-class ProgramEntry : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        setMessageHook([this](const Message& m) {
-            messages.push_back(m);
-            return true;
-        });
-    }
-    void TearDown() override { setMessageHook({}); }
-    std::vector<Message> messages;
-};
+class ProgramEntry : public ::testing::Test, protected test::TestSeams {};
 
 TEST_F(ProgramEntry, MissingDatabaseEndsWithStatusAndMessageAndCreatesNoFile)
 {

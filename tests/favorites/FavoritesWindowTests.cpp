@@ -12,6 +12,7 @@
 #include "service/Requests.h"
 #include "store/Cipher.h"
 #include "store/PictureCache.h"
+#include "tests/support/TestSeams.h"
 #include "tests/support/TestSupport.h"
 #include "ui/DatasetModel.h"
 #include "ui/Messages.h"
@@ -40,7 +41,9 @@ const QString FavoritesStatus = QStringLiteral("当前操作: 商品收藏夹");
 const QString DropsStatus = QStringLiteral("当前操作: 商品降价通知");
 const QString DeleteQuestion = QStringLiteral("确定删除当前选择的收藏商品吗？ ");
 
-class FavoritesWindow : public ::testing::Test {
+// The folder and the seams are bases, so they are set up before the window and taken down
+// after it.
+class FavoritesWindow : public ::testing::Test, protected test::TestFolder, protected test::TestSeams {
 protected:
     static void SetUpTestSuite()
     {
@@ -58,16 +61,7 @@ protected:
 
     void SetUp() override
     {
-        qputenv("TMPDIR", db.tempDir().toUtf8());
-        setRequestHostsForTesting(server().serviceUrl(), server().versionUrl(), server().directoryUrl());
-        setMessageHook([this](const Message& m) {
-            messages.push_back(m);
-            return answer;
-        });
-        setBrowserOpenerForTesting([this](const QUrl& url) {
-            opened.push_back(url);
-            return true;
-        });
+        hosts.pointAt(server());
         SetScreenCursor(ScreenCursor::Default);
         server().setFault(standin::Fault::None);
         server().clearLog();
@@ -76,10 +70,6 @@ protected:
     {
         window.reset();
         SetScreenCursor(ScreenCursor::Default);
-        setBrowserOpenerForTesting({});
-        setMessageHook({});
-        setRequestHostsForTesting({}, {}, {});
-        qunsetenv("TMPDIR");
     }
 
     static standin::StandInServer& server() { return *s_server; }
@@ -140,13 +130,6 @@ protected:
     {
         return static_cast<int>(server().log().filter(part).size());
     }
-    int messagesWith(const QString& text) const
-    {
-        int n = 0;
-        for (const Message& m : messages)
-            n += m.text == text ? 1 : 0;
-        return n;
-    }
 
     // The favorite ids a list page of the service holds (the cell after each row start).
     static std::set<QString> listedIds(const QString& url)
@@ -179,25 +162,38 @@ protected:
         }
     }
 
-    test::TempDatabase db;
-    test::WorkingFolder cwd{db.folder()};
-    std::vector<Message> messages;
-    std::vector<QUrl> opened;
-    bool answer = true; // what the hook answers to questions
     std::unique_ptr<Tfrmkova> window;
 
     static inline std::unique_ptr<QTemporaryDir> s_dir;
     static inline std::unique_ptr<standin::StandInServer> s_server;
 };
 
-TEST_F(FavoritesWindow, FavoritesEndToEnd)
-{
-    Tfrmkova& w = start();
-    addFavorites(QStringLiteral("test5"), {1, 3, 5});
-    db.exec(QStringLiteral("insert into scnr (ufid, cph) values ('999', 'stale')"));
-    w.ADOQuery3.open();
-    ASSERT_EQ(rowCount(), 1);
+// The favorites command from the click to the table drawn: three favorites at the service,
+// one stale row in the table before. Each step has its own case, so that one failing step
+// does not hide the others.
+class FavoritesCommand : public FavoritesWindow {
+protected:
+    void SetUp() override
+    {
+        FavoritesWindow::SetUp();
+        start();
+        addFavorites(QStringLiteral("test5"), {1, 3, 5});
+        db.exec(QStringLiteral("insert into scnr (ufid, cph) values ('999', 'stale')"));
+        window->ADOQuery3.open();
+        ASSERT_EQ(rowCount(), 1);
+    }
+    // Clicks the command and waits until its auxiliary window has read the list and gone.
+    void fetch()
+    {
+        window->ui.btn2->click();
+        ASSERT_TRUE(waitUntil([this] { return auxiliaryWindowsGone(); }, 10000));
+        ASSERT_EQ(rowCount(), 3);
+    }
+};
 
+TEST_F(FavoritesCommand, ClickShowsTheViewAndEmptiesTheTableAtOnce)
+{
+    Tfrmkova& w = *window;
     w.ui.btn2->click();
     // At once: the mode, the buttons, the view, the progress panel and an empty table.
     EXPECT_EQ(w.state().ListMode, 2);
@@ -212,40 +208,65 @@ TEST_F(FavoritesWindow, FavoritesEndToEnd)
     EXPECT_EQ(w.ui.lbl2->text(), QStringLiteral("正在获取商品收藏夹数据，请稍后...... "));
     EXPECT_EQ(db.count(QStringLiteral("scnr")), 0);
     EXPECT_EQ(rowCount(), 0);
-    ASSERT_FALSE(frmsc.isNull());
-    EXPECT_EQ(frmsc->purpose(), Tfrmsc::Purpose::Favorites);
-    expectNeverMapped(frmsc);
+}
 
+TEST_F(FavoritesCommand, ListIsReadByAnAuxiliaryWindowThatIsNeverShownAndFreesItself)
+{
+    window->ui.btn2->click();
+    QPointer<Tfrmsc> aux = frmsc;
+    ASSERT_FALSE(aux.isNull());
+    EXPECT_EQ(aux->purpose(), Tfrmsc::Purpose::Favorites);
+    expectNeverMapped(aux);
     ASSERT_TRUE(waitUntil([this] { return auxiliaryWindowsGone(); }, 10000));
+    EXPECT_TRUE(aux.isNull());
     EXPECT_TRUE(frmsc.isNull());
-    EXPECT_EQ(rowCount(), 3);
+    EXPECT_EQ(requestsWith(QStringLiteral("/ListAllMyFav.aspx?u=") + window->state().UserId +
+                           QStringLiteral("&p=mivra ")),
+              1);
+}
+
+TEST_F(FavoritesCommand, ReadListReplacesTheTableAndEndsTheProgress)
+{
+    fetch();
+    Tfrmkova& w = *window;
     EXPECT_EQ(status(), QStringLiteral("您收藏的商品共有: 3 条记录"));
     EXPECT_FALSE(w.ui.suiImagePanel1->isVisible());
     EXPECT_EQ(w.ui.suiProgressBar1->value(), 100);
     EXPECT_EQ(w.ui.lbl2->text(), QStringLiteral("获取商品收藏夹数据结束 "));
-    for (int col : {1, 2, 7})
-        EXPECT_EQ(w.ui.DBGridEh2->column(col).fontColor, QColor(0, 0, 255)) << col;
-    EXPECT_EQ(requestsWith(QStringLiteral("/ListAllMyFav.aspx?u=") + w.state().UserId +
-                           QStringLiteral("&p=mivra ")),
-              1);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_NE(field(row, "ufid"), QStringLiteral("999")) << row;
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(FavoritesCommand, RowsCarryTheAccountThumbnailsAndLinksWithTheOperatorsIds)
+{
+    fetch();
+    Tfrmkova& w = *window;
     for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(row);
         EXPECT_EQ(field(row, "user"), w.state().UserId);
         EXPECT_EQ(field(row, "bz2"), QStringLiteral("删除收藏"));
         EXPECT_TRUE(QFileInfo::exists(PictureCache(w.state().TempDir).thumbnailPath(field(row, "cph"))));
         // Links carry the operator's ids that the version page gave at start.
-        EXPECT_TRUE(field(row, "cplj").contains(QStringLiteral("item.htm?id=") + field(row, "cph"))) << row;
+        EXPECT_TRUE(field(row, "cplj").contains(QStringLiteral("item.htm?id=") + field(row, "cph")));
         EXPECT_FALSE(field(row, "cplj").contains(QStringLiteral("&amp;")));
     }
-    EXPECT_TRUE(messages.empty());
+}
 
-    // The grid draws the prices of the rows as read.
+TEST_F(FavoritesCommand, GridDrawsTheRowsAsRead)
+{
+    fetch();
+    DBGridEh& grid = *window->ui.DBGridEh2;
+    for (int col : {1, 2, 7})
+        EXPECT_EQ(grid.column(col).fontColor, QColor(0, 0, 255)) << col;
+    // The prices of the rows as read, and the thumbnail in the picture column.
     RecordingGridCanvas canvas;
-    DBGridEh& grid = *w.ui.DBGridEh2;
     grid.drawCell(canvas, grid.cellRect(0, 4), 0, 4);
     ASSERT_NE(canvas.lastText(), nullptr);
     EXPECT_EQ(canvas.lastText()->text, SavedPriceText(field(0, "scjg")));
     canvas.clearOps();
     grid.drawCell(canvas, grid.cellRect(0, 0), 0, 0);
+    ASSERT_FALSE(canvas.ops().empty());
     EXPECT_EQ(canvas.ops().back().kind, RecordingGridCanvas::Op::Kind::Picture);
 }
 
@@ -344,8 +365,7 @@ TEST_F(FavoritesWindow, PageThatIsNoListShowsTheNoNetworkMessage)
 TEST_F(FavoritesWindow, UnreachableServiceGivesTheMessageAndFreesTheWindow)
 {
     Tfrmkova& w = start();
-    setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), server().versionUrl(),
-                              server().directoryUrl());
+    hosts.pointAt(test::ClosedHost, server().versionUrl(), server().directoryUrl());
     runList(w.ui.btn3);
     EXPECT_EQ(messagesWith(NoNetworkText), 1);
     EXPECT_EQ(status(), DropsStatus);
@@ -465,7 +485,8 @@ TEST_F(FavoritesWindow, VersionPageIsRequestedUntilBothIdsAreStored)
     window->show();
     EXPECT_TRUE(window->findChildren<Tfrmsc*>().isEmpty());
     EXPECT_EQ(window->state().TaobaoPid, QStringLiteral("mm_12345678_0_0"));
-    QTest::qWait(50);
+    // A version page asked for at start would reach the server in this window.
+    test::settle(200);
     EXPECT_EQ(requestsWith(QStringLiteral("version ")), 0);
 }
 
@@ -554,7 +575,8 @@ TEST_F(FavoritesGrid, CancelAndEmptyIdChangeNothing)
     window->DBGridEh2CellClick(7);
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(rowCount(), 3);
-    QTest::qWait(50);
+    // A delete request for either click would reach the server in this window.
+    test::settle(200);
     EXPECT_EQ(requestsWith(QStringLiteral("/OpFav.aspx")), 0);
 }
 
@@ -579,8 +601,7 @@ TEST_F(FavoritesGrid, CtrlDeleteDeletesAtTheServiceAndTheLastRowLeavesZero)
 
 TEST_F(FavoritesGrid, DeleteThatCannotReachTheServiceIsReported)
 {
-    setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), server().versionUrl(),
-                              server().directoryUrl());
+    hosts.pointAt(test::ClosedHost, server().versionUrl(), server().directoryUrl());
     select(2);
     window->DBGridEh2CellClick(7);
     EXPECT_EQ(rowCount(), 2);

@@ -3,7 +3,8 @@
 // browser seam and the message hook, never with a real browser.
 #include "links/Browser.h"
 #include "service/Requests.h"
-#include "ui/Messages.h"
+#include "store/Report.h"
+#include "tests/support/TestSeams.h"
 
 #include <gtest/gtest.h>
 
@@ -13,29 +14,7 @@ using namespace kova;
 
 namespace {
 
-class BrowserTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        setBrowserOpenerForTesting([this](const QUrl& url) {
-            opened.push_back(url);
-            return desktopOpens;
-        });
-        setMessageHook([this](const Message& m) {
-            messages.push_back(m);
-            return true;
-        });
-    }
-    void TearDown() override
-    {
-        setBrowserOpenerForTesting({});
-        setMessageHook({});
-    }
-
-    std::vector<QUrl> opened;
-    std::vector<Message> messages;
-    bool desktopOpens = true;
-};
+class BrowserTest : public ::testing::Test, protected test::TestSeams {};
 
 } // namespace
 
@@ -107,7 +86,7 @@ TEST_F(BrowserTest, QueryBytesAndChineseTextSurvive)
 
 TEST_F(BrowserTest, DesktopWithoutABrowserIsReported)
 {
-    desktopOpens = false;
+    browserOpens = false;
     EXPECT_FALSE(OpenInBrowser(QStringLiteral("http://127.0.0.1:8936/")));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].kind, Message::Kind::Error);

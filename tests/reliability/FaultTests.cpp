@@ -129,15 +129,18 @@ INSTANTIATE_TEST_SUITE_P(Reliability, PageFaults, ::testing::Values(Fault::DropM
 TEST_F(Faults, StalledPageKeepsTheWindowAnsweringAndEndsWithTheMessage)
 {
     start();
+    // The server holds the page for a minute; the loader gives up after a second and a half.
     window->wbwebb.setStallTimeout(std::chrono::milliseconds(1500));
     server.setFault(Fault::Stall, QStringLiteral("/ListAll.aspx"));
     LoopProbe probe([this] { return window->wbwebb.isLoading(); });
-    QElapsedTimer clock;
-    clock.start();
     search(QStringLiteral("test20"));
-    EXPECT_GE(clock.elapsed(), 1400); // it did stall
-    EXPECT_GE(probe.busyTicks(), 30);
-    EXPECT_LT(probe.largestGapMs(), 200);
+    // The page was asked for and ended by the loader's stall time-out, not by the server.
+    EXPECT_EQ(requestsWith(QStringLiteral("/ListAll.aspx?word=test20")), 1);
+    EXPECT_TRUE(window->wbwebb.lastLoadFailed());
+    EXPECT_TRUE(window->wbwebb.documentText().contains(QStringLiteral("服务器长时间没有响应")));
+    // The event loop kept turning while the page was on its way (a window blocked in the
+    // load would show no turn at all). How long a turn takes is the benchmarks' business.
+    EXPECT_GE(probe.busyTicks(), 5);
     std::printf("stalled page: largest gap %lld ms over %d ticks\n", probe.largestGapMs(), probe.busyTicks());
     EXPECT_EQ(messagesWith(NoNetwork), 1);
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
@@ -146,27 +149,29 @@ TEST_F(Faults, StalledPageKeepsTheWindowAnsweringAndEndsWithTheMessage)
 TEST_F(Faults, StalledPageIsSupersededByTheNextSearch)
 {
     start();
+    window->wbwebb.setStallTimeout(std::chrono::hours(1));
     server.setFault(Fault::Stall, QStringLiteral("/ListAll.aspx?word=test20"));
     window->ui.edt_key->setText(QStringLiteral("test20"));
     window->ui.suiButton4->click();
-    ASSERT_TRUE(waitUntil([this] { return window->wbwebb.isLoading(); }, 2000));
-    // The user gives up waiting and searches for something else: no stall time-out to sit out.
-    QElapsedTimer clock;
-    clock.start();
+    ASSERT_TRUE(
+        waitUntil([this] { return requestsWith(QStringLiteral("/ListAll.aspx?word=test20")) == 1; }, 20000));
+    // The user gives up waiting and searches for something else. The server holds the first
+    // page for a minute and the loader would wait an hour: only superseding the stalled
+    // load lets the second search through.
     search(QStringLiteral("test13"));
-    EXPECT_LT(clock.elapsed(), 5000);
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+    EXPECT_FALSE(window->wbwebb.lastLoadFailed());
     EXPECT_EQ(messagesWith(NoNetwork), 0);
 }
 
-TEST_F(Faults, TenMegabytePageIsReadWithoutFreezingWhileItLoads)
+TEST_F(Faults, TenMegabytePageGivesItsRows)
 {
     start();
     server.setFault(Fault::HugePage, QStringLiteral("/ListAll.aspx"));
     LoopProbe probe([this] { return window->wbwebb.isLoading(); });
     search(QStringLiteral("test20"));
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
-    EXPECT_LT(probe.largestGapMs(), 200);
+    // For information only: how smoothly the window ran is measured by the benchmarks.
     std::printf("10 MB page: largest gap %lld ms over %d ticks\n", probe.largestGapMs(), probe.busyTicks());
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(fetchersDone());
@@ -211,14 +216,13 @@ class PictureFaults : public Faults, public ::testing::WithParamInterface<Fault>
 TEST_P(PictureFaults, RowsStayAndNoBrokenPictureIsSaved)
 {
     start();
-    // The window's own downloads are blocking; a stall ends at the client's time-out.
+    // The window's own downloads are blocking; a stall ends at the client's time-out. The
+    // server would hold each stalled picture for a minute: the search only completes (within
+    // search()'s wait) because every blocking download was cut off by that time-out.
     window->IdHTTP->setStallTimeout(std::chrono::milliseconds(300));
     server.setFault(GetParam(), QStringLiteral("/pic/"));
-    QElapsedTimer clock;
-    clock.start();
     search(QStringLiteral("test20"));
-    // Twelve blocking downloads at most, each ending within its time-out.
-    EXPECT_LT(clock.elapsed(), 12 * 1500);
+    EXPECT_GT(pictureRequests(), 0);
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
     EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='test20'")),
               QStringLiteral("20"));
@@ -296,10 +300,10 @@ TEST_F(Faults, StalledListKeepsTheWindowAnswering)
     bool waiting = true;
     LoopProbe probe([&] { return waiting; });
     window->ui.btn2->click();
-    waitUntil([] { return false; }, 1500);
+    // The list was asked for and stalls; meanwhile the event loop keeps turning.
+    ASSERT_TRUE(waitUntil([this] { return requestsWith(QStringLiteral("/ListAllMyFav.aspx")) == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return probe.busyTicks() >= 5; }, 20000));
     waiting = false;
-    EXPECT_GE(probe.busyTicks(), 30);
-    EXPECT_LT(probe.largestGapMs(), 200);
     std::printf("stalled list: largest gap %lld ms over %d ticks\n", probe.largestGapMs(), probe.busyTicks());
     EXPECT_TRUE(messages.empty());
     // A search meanwhile is not held up by the list still loading.
@@ -339,7 +343,9 @@ TEST_F(Faults, DatabaseHeldBusyByAnotherProgramIsReportedAndLosesNothing)
 
     window->ui.edt_key->setText(QStringLiteral("test13"));
     window->ui.suiButton4->click();
-    waitUntil([] { return false; }, 300);
+    ASSERT_TRUE(waitUntil([this] { return !errors().isEmpty(); }, 10000));
+    // The failed command asked for no page, so nothing more can come of it.
+    EXPECT_FALSE(window->wbwebb.isLoading());
     ASSERT_EQ(errors().size(), 1);
     EXPECT_TRUE(errors().at(0).contains(QStringLiteral("locked"))) << errors().at(0).toStdString();
     EXPECT_TRUE(holder.finish(10000));
@@ -364,7 +370,9 @@ TEST_F(Faults, PageArrivingWhileTheDatabaseIsBusyIsReportedOnce)
     window->ui.suiButton4->click();
     ASSERT_TRUE(waitUntil([this] { return !errors().isEmpty(); }, 10000));
     EXPECT_TRUE(errors().at(0).contains(QStringLiteral("locked"))) << errors().at(0).toStdString();
-    waitUntil([] { return false; }, 300);
+    ASSERT_TRUE(waitUntil([this] { return !window->wbwebb.isLoading(); }, 10000));
+    // The page is read in one go; a second report (another row, a retry) would come here.
+    settle(300);
     EXPECT_EQ(errors().size(), 1);
     EXPECT_EQ(messagesWith(NoNetwork), 0);
     EXPECT_TRUE(holder.finish(10000));
@@ -416,9 +424,7 @@ TEST_F(Faults, TableMissingFromTheDatabaseIsReportedAndTheWindowGoesOn)
     messages.clear();
     window->ui.edt_key->setText(QStringLiteral("test13"));
     window->ui.suiButton4->click();
-    waitUntil([this] { return !errors().isEmpty() && !window->wbwebb.isLoading(); }, 10000);
-    waitUntil([] { return false; }, 200);
-    EXPECT_FALSE(errors().isEmpty());
+    ASSERT_TRUE(waitUntil([this] { return !errors().isEmpty() && !window->wbwebb.isLoading(); }, 20000));
     EXPECT_EQ(db.scalar(QStringLiteral("select ufid || cph from scnr")), QStringLiteral("7x1"));
     EXPECT_EQ(db.scalar(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
 }

@@ -20,6 +20,7 @@
 // The working folder must hold kvdb.dat; the picture cache goes under TMPDIR.
 
 #include "app/Uzjm.h"
+#include "favorites/Usc.h"
 #include "service/HttpClient.h"
 #include "service/Requests.h"
 #include "ui/ClickLabel.h"
@@ -109,8 +110,14 @@ public:
         m_window->show();
         if (!waitUntil([this] { return !m_window->wbwebb.isLoading(); }, 20000))
             return false;
-        // The version page loads beside the account reply; give it its turn too.
-        waitUntil([] { return false; }, 300);
+        // The version page loads beside the account reply in an auxiliary window that frees
+        // itself once the page is read (or has failed): wait for that too.
+        waitUntil(
+            [this] {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                return m_window->findChildren<Tfrmsc*>().isEmpty();
+            },
+            20000);
         say(QStringLiteral("started user=") + m_window->state().UserId);
         return true;
     }

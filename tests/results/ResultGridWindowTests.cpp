@@ -145,7 +145,9 @@ TEST_F(ResultGrid, AddingAFavoriteWaitsForTheReplyAndASecondClickSendsNothing)
 
     messages.clear();
     click(1, QStringLiteral("check"));
-    QTest::qWait(200);
+    waitForMessage(FavoriteAlreadyText);
+    // A second request for the row would reach the server in this window.
+    settle(200);
     EXPECT_EQ(messagesWith(FavoriteAlreadyText), 1);
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].caption, QStringLiteral("提示"));
@@ -200,7 +202,8 @@ TEST_F(ResultGrid, FavoriteCellOfARowWithoutNumberDoesNothing)
     ASSERT_LT(row, 3);
     ASSERT_TRUE(field(row, QStringLiteral("bh")).isEmpty());
     click(row, QStringLiteral("check"));
-    QTest::qWait(200);
+    // A request or a message for the row would come in this window.
+    settle(200);
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(requestsWith(QStringLiteral("/OpFav.aspx")), 0);
     EXPECT_EQ(field(row, QStringLiteral("check")), FavoriteInviteText);
@@ -237,7 +240,9 @@ TEST_F(ResultGrid, WithoutAnAccountNothingIsSent)
 {
     window->state().UserId.clear();
     click(1, QStringLiteral("check"));
-    QTest::qWait(200);
+    waitForMessage(FavoriteNoAccountText);
+    // A request without an account would reach the server in this window.
+    settle(200);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, FavoriteNoAccountText);
     EXPECT_EQ(messages[0].caption, QStringLiteral("提示"));

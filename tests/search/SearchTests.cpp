@@ -39,7 +39,7 @@ TEST_F(Search, FirstStartStoresTheAccountFromTheReply)
 
 TEST_F(Search, FirstStartWithoutNetworkStoresNoAccount)
 {
-    setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), server.versionUrl(), server.directoryUrl());
+    hosts.pointAt(ClosedHost, server.versionUrl(), server.directoryUrl());
     Tfrmkova& w = start();
     EXPECT_TRUE(w.mmo1.failedLoad());
     EXPECT_EQ(db.scalar(QStringLiteral("select coalesce(u,'') || coalesce(p,'') from xxb")), QString());
@@ -47,7 +47,7 @@ TEST_F(Search, FirstStartWithoutNetworkStoresNoAccount)
     EXPECT_EQ(messagesWith(NoNetwork), 0);
 
     window.reset();
-    setRequestHostsForTesting(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
+    hosts.pointAt(server);
     Tfrmkova& next = start();
     EXPECT_FALSE(next.state().UserId.isEmpty());
 }
@@ -57,7 +57,8 @@ TEST_F(Search, NewKeywordStoresRowsPicturesAndStartsTheFetcher)
     Tfrmkova& w = start();
     search(QStringLiteral("test20"));
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
-    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='test20'")), QStringLiteral("20"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='test20'")),
+              QStringLiteral("20"));
     EXPECT_EQ(db.scalar(QStringLiteral("select \"count\" from word where word='test20'")), QString());
     EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 20 条记录"));
     EXPECT_FALSE(w.ui.suiImagePanel1->isVisible());
@@ -84,13 +85,15 @@ TEST_F(Search, SameKeywordAgainCountsAndDownloadsNothingWhileReading)
     const int picturesBefore = pictureRequests();
     search(QStringLiteral("test20"));
     EXPECT_TRUE(w.state().WordHasPictures);
-    EXPECT_EQ(db.scalar(QStringLiteral("select \"count\" from word where word='test20'")), QStringLiteral("1"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select \"count\" from word where word='test20'")),
+              QStringLiteral("1"));
     EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb")), QStringLiteral("20"));
     ASSERT_TRUE(fetchersDone());
     EXPECT_EQ(pictureRequests(), picturesBefore);
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
     search(QStringLiteral("test20"));
-    EXPECT_EQ(db.scalar(QStringLiteral("select \"count\" from word where word='test20'")), QStringLiteral("2"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select \"count\" from word where word='test20'")),
+              QStringLiteral("2"));
 }
 
 TEST_F(Search, TwelveRowsStartNoFetcherThirteenDo)
@@ -129,7 +132,7 @@ TEST_F(Search, EmptyResultAfterTheFirstSearchShowsTheNoNetworkMessage)
 TEST_F(Search, UnreachableServiceShowsTheNoNetworkMessage)
 {
     Tfrmkova& w = start();
-    setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), server.versionUrl(), server.directoryUrl());
+    hosts.pointAt(ClosedHost, server.versionUrl(), server.directoryUrl());
     search(QStringLiteral("test5"));
     EXPECT_EQ(messagesWith(NoNetwork), 1);
     EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 0 条记录"));
@@ -195,11 +198,13 @@ TEST_F(Search, FavoriteStateComesFromTheService)
     Tfrmkova& w = start();
     search(QStringLiteral("test4"));
     // Add row 2 at the service, as the grid's favorite cell does.
-    w.WebBrowser1.Navigate(Requests().addFavorite(w.state().UserId, w.state().UserPassword, QStringLiteral("2")));
+    w.WebBrowser1.Navigate(
+        Requests().addFavorite(w.state().UserId, w.state().UserPassword, QStringLiteral("2")));
     ASSERT_TRUE(waitUntil([&] { return !w.WebBrowser1.isLoading(); }));
     search(QStringLiteral("test4"));
     EXPECT_EQ(db.scalar(QStringLiteral("select \"check\" from cxnr where bh=2")), QStringLiteral("已收藏"));
-    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where \"check\"='点击收藏'")), QStringLiteral("3"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where \"check\"='点击收藏'")),
+              QStringLiteral("3"));
 }
 
 TEST_F(Search, SearchTicksEveryMerchantBox)
@@ -282,7 +287,8 @@ TEST_F(Search, OtherRepliesOfTheMainLoaderAreNotReadAsResults)
     search(QStringLiteral("test5"));
     messages.clear();
     // A favorite's delete reply arriving while the results view is shown.
-    w.wbwebb.Navigate(Requests().deleteFavorite(w.state().UserId, w.state().UserPassword, QStringLiteral("77")));
+    w.wbwebb.Navigate(
+        Requests().deleteFavorite(w.state().UserId, w.state().UserPassword, QStringLiteral("77")));
     ASSERT_TRUE(waitUntil([&] { return !w.wbwebb.isLoading(); }));
     QCoreApplication::processEvents();
     EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 5 条记录"));

@@ -4,13 +4,19 @@
 #include "tests/service/StandInFixture.h"
 #include "tests/support/TestSupport.h"
 
-#include <QElapsedTimer>
+#include <QAbstractEventDispatcher>
 #include <QThread>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 using kova::PageLoader;
 using kova::PageText;
 using kova::Requests;
 using kova::standin::Fault;
+using kova::test::settle;
 using kova::test::waitUntil;
 
 namespace {
@@ -18,7 +24,7 @@ namespace {
 class PageLoaderTest : public kova::test::StandInTest {
 protected:
     // Navigates and waits for the completion; returns how many completions came.
-    static int load(PageLoader& loader, const QString& url, int timeoutMs = 5000)
+    static int load(PageLoader& loader, const QString& url, int timeoutMs = 20000)
     {
         int completions = 0;
         const auto connection = QObject::connect(&loader, &PageLoader::DocumentComplete, &loader,
@@ -36,6 +42,55 @@ protected:
             EXPECT_FALSE(text.line(i).contains(QStringLiteral("<TD>"))) << text.line(i).toStdString();
         }
     }
+
+    // Every document the loader completed with, in order.
+    static std::shared_ptr<QStringList> recordCompletions(PageLoader& loader)
+    {
+        auto documents = std::make_shared<QStringList>();
+        QObject::connect(&loader, &PageLoader::DocumentComplete, &loader,
+                         [&loader, documents] { documents->append(loader.documentText()); });
+        return documents;
+    }
+};
+
+// The event dispatcher of a thread that never runs an event loop: it counts the events
+// posted to the thread (Qt wakes the dispatcher for each) and delivers none of them.
+class PostedEventCounter : public QAbstractEventDispatcher {
+public:
+    int posted() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_posted;
+    }
+    // Waits until more than `seen` events have been posted; false when none came in time.
+    bool waitForMoreThan(int seen, std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_wake.wait_for(lock, timeout, [&] { return m_posted > seen; });
+    }
+
+    bool processEvents(QEventLoop::ProcessEventsFlags) override { return false; }
+    void registerSocketNotifier(QSocketNotifier*) override {}
+    void unregisterSocketNotifier(QSocketNotifier*) override {}
+    void registerTimer(int, qint64, Qt::TimerType, QObject*) override {}
+    bool unregisterTimer(int) override { return true; }
+    bool unregisterTimers(QObject*) override { return true; }
+    QList<TimerInfo> registeredTimers(QObject*) const override { return {}; }
+    int remainingTime(int) override { return -1; }
+    void wakeUp() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_posted;
+        }
+        m_wake.notify_all();
+    }
+    void interrupt() override {}
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    int m_posted = 0;
 };
 
 // The lines a reader must find for the stand-in's result page, derived from the page as
@@ -126,16 +181,19 @@ TEST_F(PageLoaderTest, UnreachableServerCompletesWithAnErrorPage)
     EXPECT_FALSE(text.failedLoad());
 }
 
-TEST_F(PageLoaderTest, SilentServerCompletesWithinTheStallTimeOut)
+TEST_F(PageLoaderTest, SilentServerIsCutOffByTheStallTimeOut)
 {
+    // The server holds the reply for a minute; the loader gives up after a second. Only
+    // the time-out ends the load with the "no answer" page: a transfer that ran until the
+    // server let go would end as a broken connection instead.
     server().setFault(Fault::Stall);
     PageLoader loader;
     loader.setStallTimeout(std::chrono::milliseconds(1000));
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_EQ(load(loader, Requests().listAll(QStringLiteral("test20"), {}, {})), 1);
-    EXPECT_LT(clock.elapsed(), 4000);
+    ASSERT_EQ(load(loader, Requests().listAll(QStringLiteral("test20"), {}, {}), 90000), 1);
+    EXPECT_EQ(requestsFor(QStringLiteral("/ListAll.aspx")).size(), 1);
     EXPECT_TRUE(loader.lastLoadFailed());
+    EXPECT_TRUE(loader.documentText().contains(QStringLiteral("服务器长时间没有响应")))
+        << loader.documentText().toStdString();
     PageText text;
     loader.readDocumentInto(text);
     expectNoRows(text);
@@ -158,7 +216,7 @@ TEST_F(PageLoaderTest, BadRepliesCompleteWithAnErrorPage)
     EXPECT_TRUE(loader.lastLoadFailed());
 
     server().setFault(Fault::None);
-    ASSERT_EQ(load(loader, Requests().versionPage(QStringLiteral("10")), 5000), 1);
+    ASSERT_EQ(load(loader, Requests().versionPage(QStringLiteral("10"))), 1);
     EXPECT_FALSE(loader.lastLoadFailed());
 }
 
@@ -183,57 +241,82 @@ TEST_F(PageLoaderTest, NewerNavigationSupersedesOneStillLoading)
 {
     PageLoader loader;
     loader.setStallTimeout(std::chrono::milliseconds(1000));
-    int completions = 0;
-    QObject::connect(&loader, &PageLoader::DocumentComplete, &loader, [&] { ++completions; });
+    const auto documents = recordCompletions(loader);
 
     // The first page would stall; the second answers at once.
     server().setFault(Fault::Stall, QStringLiteral("/ListAll.aspx"));
     loader.Navigate(Requests().listAll(QStringLiteral("test40"), {}, {}));
     ASSERT_TRUE(waitUntil([] { return !requestsFor(QStringLiteral("/ListAll.aspx")).isEmpty(); }));
     loader.Navigate(Requests().randomUser());
-    ASSERT_TRUE(waitUntil([&] { return completions > 0; }));
-    waitUntil([] { return false; }, 1500); // longer than the first load's stall time-out
-    EXPECT_EQ(completions, 1);
+    ASSERT_TRUE(waitUntil([&] { return !documents->isEmpty(); }, 20000));
+    // Had the stalled load not been superseded, its stall time-out (1 s) would end it with a
+    // second, failed completion inside this window.
+    settle(1500);
+    ASSERT_EQ(documents->size(), 1);
+    EXPECT_TRUE(documents->at(0).contains(QStringLiteral("<TITLE>RandomUser</TITLE>")));
     EXPECT_FALSE(loader.lastLoadFailed());
-    EXPECT_TRUE(loader.documentText().contains(QStringLiteral("<TITLE>RandomUser</TITLE>")));
 
-    // Two quick navigations without faults: only the second page is delivered.
+    // Two quick navigations without faults: only the second page is delivered. A third load
+    // afterwards is the fence: a reply to the first navigation would come before it.
     server().setFault(Fault::None);
-    completions = 0;
+    documents->clear();
     loader.Navigate(Requests().listAll(QStringLiteral("test1000"), {}, {}));
     loader.Navigate(Requests().listAll(QStringLiteral("test1"), {}, {}));
-    ASSERT_TRUE(waitUntil([&] { return completions > 0; }));
-    waitUntil([] { return false; }, 300);
-    EXPECT_EQ(completions, 1);
-    EXPECT_EQ(loader.documentText().count(QStringLiteral("<TR>")), 1);
+    ASSERT_TRUE(waitUntil([&] { return !documents->isEmpty(); }, 20000));
+    loader.Navigate(Requests().randomUser());
+    ASSERT_TRUE(waitUntil([&] { return documents->size() >= 2; }, 20000));
+    ASSERT_EQ(documents->size(), 2);
+    EXPECT_EQ(documents->at(0).count(QStringLiteral("<TR>")), 1);
+    EXPECT_TRUE(documents->at(1).contains(QStringLiteral("<TITLE>RandomUser</TITLE>")));
 }
 
-TEST_F(PageLoaderTest, DestroyingALoaderWhileItLoadsNeitherCrashesNorHangs)
+TEST_F(PageLoaderTest, DestroyingALoaderWhileItStallsCancelsTheTransfer)
 {
+    // The server holds the reply for a minute and the loader's own stall time-out is an hour:
+    // only the destructor's cancel can end the transfer while the server still holds it. The
+    // loader lives on a thread of its own so that the test can see whether its destructor
+    // returned.
     server().setFault(Fault::Stall);
     bool completed = false;
-    QElapsedTimer clock;
-    {
-        PageLoader loader; // default time-outs: the stall would last 20 s
+    bool requestSeen = false;
+    std::unique_ptr<QThread> owner(QThread::create([&] {
+        PageLoader loader;
+        loader.setStallTimeout(std::chrono::hours(1));
         QObject::connect(&loader, &PageLoader::DocumentComplete, [&] { completed = true; });
         loader.Navigate(Requests().listAll(QStringLiteral("test20"), {}, {}));
-        ASSERT_TRUE(waitUntil([] { return !requestsFor(QStringLiteral("/ListAll.aspx")).isEmpty(); }));
-        clock.start();
-    }
-    EXPECT_LT(clock.elapsed(), 1000);
+        requestSeen =
+            waitUntil([] { return !requestsFor(QStringLiteral("/ListAll.aspx")).isEmpty(); }, 20000);
+    }));
+    owner->start();
+    // Well inside the server's minute of silence.
+    const bool returned = owner->wait(QDeadlineTimer(30000));
+    if (!returned)
+        owner->wait(); // until the server lets go, so the thread's results can be read
+    EXPECT_TRUE(returned) << "the destructor waited for the stalled transfer to end by itself";
+    EXPECT_TRUE(requestSeen);
+    EXPECT_FALSE(completed);
+}
 
-    // A load that finishes while its loader is destroyed: the queued completion is dropped.
-    server().setFault(Fault::None);
-    {
-        auto loader = std::make_unique<PageLoader>();
-        QObject::connect(loader.get(), &PageLoader::DocumentComplete, [&] { completed = true; });
-        loader->Navigate(Requests().randomUser());
-        // Wait without running the event loop, so the completion stays queued.
-        for (int i = 0; i < 1000 && requestsFor(QStringLiteral("/RandomUser.aspx")).isEmpty(); ++i)
-            QThread::msleep(2);
-        QThread::msleep(50);
-    }
-    waitUntil([] { return false; }, 100);
+TEST_F(PageLoaderTest, CompletionQueuedWhenTheLoaderIsDestroyedIsDropped)
+{
+    // The loader lives on a thread whose dispatcher never delivers an event, so its
+    // completion stays queued; the dispatcher tells when it was posted. The loader is
+    // destroyed only after that, with the completion still in the queue.
+    auto* counter = new PostedEventCounter; // owned by the thread
+    bool completed = false;
+    bool posted = false;
+    std::unique_ptr<QThread> owner(QThread::create([&] {
+        PageLoader loader;
+        QObject::connect(&loader, &PageLoader::DocumentComplete, [&] { completed = true; });
+        const int before = counter->posted();
+        loader.Navigate(Requests().randomUser());
+        posted = counter->waitForMoreThan(before, std::chrono::seconds(20));
+    }));
+    owner->setEventDispatcher(counter);
+    owner->start();
+    owner->wait(); // the thread gives up on its own when nothing is posted
+    EXPECT_EQ(requestsFor(QStringLiteral("/RandomUser.aspx")).size(), 1);
+    EXPECT_TRUE(posted) << "the completion was never queued: the path under test did not run";
     EXPECT_FALSE(completed);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "server/StandInServer.h"
-#include "service/Requests.h"
+#include "tests/support/TestSeams.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -28,13 +28,13 @@ protected:
         kova::standin::ServerOptions options;
         options.dataDir = s_dir->path();
         s_server->start(options);
-        kova::setRequestHostsForTesting(s_server->serviceUrl(), s_server->versionUrl(),
-                                        s_server->directoryUrl());
+        s_hosts = std::make_unique<RequestHosts>();
+        s_hosts->pointAt(*s_server);
     }
 
     static void TearDownTestSuite()
     {
-        kova::setRequestHostsForTesting({}, {}, {});
+        s_hosts.reset();
         s_server.reset();
         s_dir.reset();
     }
@@ -78,6 +78,7 @@ protected:
 
     static inline std::unique_ptr<QTemporaryDir> s_dir;
     static inline std::unique_ptr<kova::standin::StandInServer> s_server;
+    static inline std::unique_ptr<RequestHosts> s_hosts;
 };
 
 } // namespace kova::test

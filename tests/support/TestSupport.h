@@ -12,7 +12,7 @@ class TempDatabase {
 public:
     TempDatabase();
     const QString& folder() const { return m_folder; }
-    QString path() const; // folder + "/kvdb.dat"
+    QString path() const;    // folder + "/kvdb.dat"
     QString tempDir() const; // folder + "/tmp/" (exists), for TempDir and the picture cache
 
     // Runs a statement on a connection of its own (setting up rows, checking results).
@@ -38,6 +38,15 @@ private:
 
 // Processes events until `done` returns true or `timeoutMs` passes; returns done().
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// Processes events for `ms` without waiting for anything. Only for showing that something
+// does NOT happen (a stale reply, a second message) in a window where it would have; every
+// caller says which event it rules out and why the window is long enough. To wait for
+// something that does happen, use waitUntil with that condition.
+inline void settle(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
 
 } // namespace kova::test
 

@@ -6,7 +6,7 @@
 #include "app/Uzjm.h"
 #include "links/Browser.h"
 #include "server/StandInServer.h"
-#include "service/Requests.h"
+#include "tests/support/TestSeams.h"
 #include "tests/support/TestSupport.h"
 #include "ui/Messages.h"
 #include "ui/ScreenCursor.h"
@@ -22,23 +22,16 @@
 
 namespace kova::test {
 
-class WindowFixture : public ::testing::Test {
+// The folder and the seams are bases, so they are set up before the server and the window
+// and taken down after them.
+class WindowFixture : public ::testing::Test, protected TestFolder, protected TestSeams {
 protected:
     void SetUp() override
     {
-        qputenv("TMPDIR", db.tempDir().toUtf8());
         standin::ServerOptions options;
         options.dataDir = serverDir.path();
         server.start(options);
-        setRequestHostsForTesting(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
-        setMessageHook([this](const Message& m) {
-            messages.push_back(m);
-            return answer;
-        });
-        setBrowserOpenerForTesting([this](const QUrl& url) {
-            opened.push_back(url);
-            return true;
-        });
+        hosts.pointAt(server);
         SetScreenCursor(ScreenCursor::Default);
     }
     void TearDown() override
@@ -46,10 +39,6 @@ protected:
         window.reset();
         server.stop();
         SetScreenCursor(ScreenCursor::Default);
-        setBrowserOpenerForTesting({});
-        setMessageHook({});
-        setRequestHostsForTesting({}, {}, {});
-        qunsetenv("TMPDIR");
     }
 
     // Starts the window and waits until the first-run page of the main loader has been
@@ -93,22 +82,10 @@ protected:
             },
             timeoutMs);
     }
-    int messagesWith(const QString& text) const
-    {
-        int n = 0;
-        for (const Message& m : messages)
-            n += m.text == text ? 1 : 0;
-        return n;
-    }
     int requestsWith(const QString& part) const { return static_cast<int>(server.log().filter(part).size()); }
 
-    TempDatabase db;
-    WorkingFolder cwd{db.folder()};
     QTemporaryDir serverDir;
     standin::StandInServer server;
-    std::vector<Message> messages;
-    std::vector<QUrl> opened;
-    bool answer = true; // the answer to question boxes
     std::unique_ptr<Tfrmkova> window;
 };
 

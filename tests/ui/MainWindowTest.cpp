@@ -6,6 +6,7 @@
 #include "links/StoreLinks.h"
 #include "service/Requests.h"
 #include "store/Cipher.h"
+#include "tests/support/TestSeams.h"
 #include "tests/support/TestSupport.h"
 #include "ui/Messages.h"
 #include "ui/Uabout.h"
@@ -23,37 +24,21 @@ using namespace kova;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+// The folder and the seams (request hosts on a closed port) are bases, so they are set up
+// before the window and taken down after it.
+class MainWindowTest : public ::testing::Test, protected test::TestFolder, protected test::TestSeams {
 protected:
     void SetUp() override
     {
-        qputenv("TMPDIR", db.tempDir().toUtf8());
-        setRequestHostsForTesting(QStringLiteral("http://127.0.0.1:9"), QStringLiteral("http://127.0.0.1:9"),
-                                  QStringLiteral("http://127.0.0.1:9"));
         // A complete settings record: no first-run request goes out.
         db.exec(QStringLiteral("insert into xxb (ver, u, p, a, b) values ('%1', '%2', '%3', '%4', '%5')")
                     .arg(enc(u"10"_qs), enc(u"k1234567"_qs), enc(u"mivra"_qs), enc(u"mm_1_2_3"_qs),
                          enc(u"1000123456"_qs)));
-        setMessageHook([this](const Message& m) {
-            messages.push_back(m);
-            return true;
-        });
-        setBrowserOpenerForTesting([this](const QUrl& url) {
-            opened.push_back(url);
-            return true;
-        });
         window = std::make_unique<Tfrmkova>();
         window->show();
         QCoreApplication::processEvents();
     }
-    void TearDown() override
-    {
-        window.reset();
-        setBrowserOpenerForTesting({});
-        setMessageHook({});
-        setRequestHostsForTesting({}, {}, {});
-        qunsetenv("TMPDIR");
-    }
+    void TearDown() override { window.reset(); }
 
     static QString enc(const QString& plain) { return Encipher(plain, StoreKey); }
 
@@ -79,10 +64,6 @@ protected:
         QApplication::sendEvent(w, &move);
     }
 
-    test::TempDatabase db;
-    test::WorkingFolder cwd{db.folder()};
-    std::vector<Message> messages;
-    std::vector<QUrl> opened;
     std::unique_ptr<Tfrmkova> window;
 };
 
