@@ -11,8 +11,8 @@ QString MerchantFilterStatement(bool all, const std::array<bool, 7>& merchants)
     for (size_t i = 0; i < merchants.size(); ++i) {
         if (!merchants[i])
             continue;
-        statement += (first ? QStringLiteral(" sjlx=\"") : QStringLiteral(" or sjlx=\"")) + FilterMerchants[i] +
-                     QStringLiteral("\" ");
+        statement += (first ? QStringLiteral(" sjlx=\"") : QStringLiteral(" or sjlx=\"")) +
+                     FilterMerchants[i] + QStringLiteral("\" ");
         first = false;
     }
     if (first)

@@ -8,8 +8,8 @@ namespace kova {
 
 TGetMM::TGetMM(std::vector<Item> items, QString tempDir, std::shared_ptr<ThumbnailFailures> failures,
                QObject* parent)
-    : QThread(parent), m_items(std::move(items)), m_tempDir(std::move(tempDir)), m_failures(std::move(failures)),
-      m_http(std::make_unique<HttpClient>())
+    : QThread(parent), m_items(std::move(items)), m_tempDir(std::move(tempDir)),
+      m_failures(std::move(failures)), m_http(std::make_unique<HttpClient>())
 {
 }
 

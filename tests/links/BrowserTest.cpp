@@ -96,7 +96,7 @@ TEST_F(BrowserTest, DesktopWithoutABrowserIsReported)
 
 TEST_F(BrowserTest, UnopenedAddressIsShownAsSentSoItCanBeCopied)
 {
-    desktopOpens = false;
+    browserOpens = false;
     const QString prefix = QStringLiteral("无法启动网页浏览器打开地址：");
 
     // The precise comparison page of a Chinese name, as the grids open it.

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QScrollBar>
 
 using namespace kova;
 using namespace kova::test;
@@ -204,7 +205,7 @@ TEST_F(MerchantFilter, CtrlClickAfterUpClearsTheMarkerAndTheNextClickSortsDescen
     EXPECT_EQ(column(QStringLiteral("jg")), reversed(byPrice()));
 }
 
-TEST_F(MerchantFilter, FilterAfterPopularitySortRestoresPriceOrderWhileTheMarkerStays)
+TEST_F(MerchantFilter, FilterAfterPopularitySortRestoresPriceOrderAndClearsTheMarker)
 {
     clickTitle(QStringLiteral("rc"));
     ASSERT_EQ(column(QStringLiteral("rc")).front(), QStringLiteral("60000"));
@@ -212,11 +213,29 @@ TEST_F(MerchantFilter, FilterAfterPopularitySortRestoresPriceOrderWhileTheMarker
     EXPECT_EQ(column(QStringLiteral("jg")),
               (QStringList{QStringLiteral("3.5"), QStringLiteral("7"), QStringLiteral("9"),
                            QStringLiteral("58.50"), QStringLiteral("100"), QStringLiteral("1299.00")}));
-    EXPECT_EQ(marker(QStringLiteral("rc")), SortMarker::Down);
-    // The next click follows the marker still shown: ascending.
+    // No marker claims an order the rows no longer have.
+    EXPECT_EQ(marker(QStringLiteral("rc")), SortMarker::None);
+    // The next click starts afresh: descending.
     clickTitle(QStringLiteral("rc"));
-    EXPECT_EQ(column(QStringLiteral("rc")).front(), QStringLiteral("8"));
-    EXPECT_EQ(marker(QStringLiteral("rc")), SortMarker::Up);
+    EXPECT_EQ(column(QStringLiteral("rc")).front(), QStringLiteral("60000"));
+    EXPECT_EQ(marker(QStringLiteral("rc")), SortMarker::Down);
+}
+
+TEST_F(MerchantFilter, SortShowsTheTopOfTheListAndASearchClearsTheMarkers)
+{
+    grid()->resize(grid()->width(), 150); // a few rows on screen
+    window->ADOQuery2.setRecNo(8);
+    grid()->scrollToBottom();
+    ASSERT_GT(grid()->verticalScrollBar()->value(), 0);
+    clickTitle(QStringLiteral("jg"));
+    EXPECT_EQ(window->ADOQuery2.recNo(), 1);
+    EXPECT_EQ(grid()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(column(QStringLiteral("jg")).front(), QStringLiteral("1299.00"));
+
+    window->ui.Edt_word->setText(QString());
+    window->suiButton1Click(); // empties the grid in price order
+    EXPECT_EQ(marker(QStringLiteral("jg")), SortMarker::None);
+    EXPECT_EQ(window->ADOQuery2.recordCount(), 0);
 }
 
 TEST_F(MerchantFilter, FailingStatementIsReportedAndTheGridUpdatesAgain)

@@ -379,3 +379,109 @@ TEST_F(ResultGrid, TitleRowAndPictureColumnLeaveCursorAndPreviewAlone)
 }
 
 } // namespace
+
+namespace {
+
+// A keyword searched with the window's own commands; one thumbnail answers 404.
+class ShopperFixes : public ResultWindow {
+protected:
+    void SetUp() override
+    {
+        ResultWindow::SetUp();
+        start();
+    }
+    QString drawnText(int row, const QString& name)
+    {
+        RecordingGridCanvas canvas;
+        grid()->drawCell(canvas, grid()->cellRect(row, col(name)), row, col(name));
+        return canvas.lastText() ? canvas.lastText()->text : QString();
+    }
+};
+
+TEST_F(ShopperFixes, ThumbnailThatCannotComeSaysSoUntilAFetchSavesIt)
+{
+    search(QStringLiteral("test4-brokenpic"));
+    ASSERT_EQ(window->ADOQuery2.recordCount(), 4);
+    int broken = -1;
+    for (int row = 0; row < 4; ++row)
+        if (field(row, QStringLiteral("xtp")).contains(QLatin1String("/pic/missing/")))
+            broken = row;
+    ASSERT_GE(broken, 0);
+    EXPECT_EQ(drawnText(broken, QStringLiteral("bz1")), NoPictureText);
+    for (int row = 0; row < 4; ++row)
+        if (row != broken)
+            EXPECT_NE(drawnText(row, QStringLiteral("bz1")), NoPictureText) << row;
+
+    // The same product found with a picture that loads: the next fetch takes the mark away.
+    const QString cph = field(broken, QStringLiteral("cph"));
+    const QString path = PictureCache(window->state().TempDir).thumbnailPath(cph);
+    ASSERT_FALSE(QFileInfo::exists(path));
+    window->ADOQuery4.setSql(QStringLiteral("select * from cxnr where cph=?"), {cph});
+    window->ADOQuery4.open();
+    window->ADOQuery4.edit();
+    window->ADOQuery4.setField(QStringLiteral("xtp"), field((broken + 1) % 4, QStringLiteral("xtp")));
+    window->ADOQuery4.post();
+    window->StartThumbnailFetcher();
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_NE(drawnText(broken, QStringLiteral("bz1")), NoPictureText);
+}
+
+TEST_F(ShopperFixes, EscStopsAStalledSearchAtOnceAndNothingIsRead)
+{
+    search(QStringLiteral("test3")); // a count in the status bar that must not stay
+    server.setFault(standin::Fault::Stall, QStringLiteral("/ListAll"));
+    window->ui.edt_key->setText(QStringLiteral("test5"));
+    window->suiButton4Click();
+    ASSERT_TRUE(window->wbwebb.isLoading());
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("当前操作: 网购比价搜索"));
+    ASSERT_TRUE(waitUntil([this] { return requestsWith(QStringLiteral("ListAll")) > 0; }, 10000));
+
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window->ui.Edt_word, Qt::Key_Escape);
+    EXPECT_FALSE(window->wbwebb.isLoading());
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("已停止搜索"));
+
+    // Nothing of that page is ever read, and the next search works.
+    server.setFault(standin::Fault::None);
+    settle(500); // a stale completion would arrive in this time
+    EXPECT_EQ(window->ADOQuery2.recordCount(), 0);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+    EXPECT_TRUE(messages.empty());
+    search(QStringLiteral("test5"));
+    EXPECT_EQ(window->ADOQuery2.recordCount(), 5);
+}
+
+TEST_F(ShopperFixes, DeletedFavoriteInvitesAgainInEveryResultRow)
+{
+    search(QStringLiteral("test3"));
+    click(1, QStringLiteral("check"));
+    ASSERT_TRUE(waitUntil([this] { return messagesWith(FavoriteAddedText) > 0; }, 10000));
+    const QString cph = field(1, QStringLiteral("cph"));
+    ASSERT_EQ(field(1, QStringLiteral("check")), FavoriteDoneText);
+
+    window->btn2Click();
+    ASSERT_TRUE(waitUntil([this] { return window->ADOQuery3.recordCount() == 1; }, 10000));
+    window->ADOQuery3.setRecNo(1);
+    ASSERT_EQ(window->ADOQuery3.fieldText(QStringLiteral("cph")), cph);
+    answer = true;
+    window->deleteFavorite();
+    ASSERT_TRUE(waitUntil([this] { return requestsWith(QStringLiteral("&uf=")) == 1; }, 10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return db.scalar(QStringLiteral("select \"check\" from cxnr where cph='") + cph +
+                             QStringLiteral("'")) == FavoriteInviteText;
+        },
+        10000));
+
+    window->btn1Click();
+    EXPECT_EQ(field(1, QStringLiteral("check")), FavoriteInviteText);
+    messages.clear();
+    click(1, QStringLiteral("check")); // and it can be added again
+    ASSERT_TRUE(waitUntil([this] { return messagesWith(FavoriteAddedText) > 0; }, 10000));
+    EXPECT_EQ(messagesWith(FavoriteAlreadyText), 0);
+    EXPECT_EQ(field(1, QStringLiteral("check")), FavoriteDoneText);
+}
+
+} // namespace
