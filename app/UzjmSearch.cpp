@@ -199,7 +199,7 @@ void Tfrmkova::wbwebbDocumentComplete()
         StartThumbnailFetcher();
     }
     if (!m_state.AccountReplyExpected && ADOQuery2.recordCount() == 0)
-        ShowInfo(NoNetworkText);
+        ShowInfo(outcome.resultPage ? NoResultsText : NoNetworkText);
 }
 
 void Tfrmkova::StartThumbnailFetcher()

@@ -18,6 +18,8 @@ namespace {
 
 const QString EmptyCell = QStringLiteral("<TD></TD>");
 const QString RowStart = QStringLiteral("<TR>");
+const QString TableStart = QStringLiteral("<TABLE");
+const QString HeaderCell = QStringLiteral("<TH");
 
 std::optional<qint64> wholeNumber(const QString& text)
 {
@@ -54,6 +56,8 @@ ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
     m_progress(20, SearchWaitText);
 
     const int lines = page.count();
+    bool table = false;
+    bool headerCells = false;
     for (int i = 0; i < lines; ++i) {
         const QString line = page.line(i);
         if (auto account = ApplyAccountReplyRule(
@@ -61,7 +65,12 @@ ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
             outcome.account = std::move(account);
         if (line.contains(EmptyCell))
             ++outcome.emptyCells;
+        table = table || line.contains(TableStart, Qt::CaseInsensitive);
+        headerCells = headerCells || line.contains(HeaderCell, Qt::CaseInsensitive);
     }
+    // The loader's own error page and the service's error and missing-page answers carry
+    // no table; the result table has no header row.
+    outcome.resultPage = !page.failedLoad() && table && !headerCells;
 
     countKeyword();
 

@@ -64,6 +64,9 @@ public:
         int downloadFailures = 0;
         int pictureRecords = 0;         // tpb rows added
         std::optional<Account> account; // the account the page's reply stored
+        // The page loaded and has the result table's shape: a table without header cells.
+        // A result page with no stored row is an empty result, not a missing network.
+        bool resultPage = false;
     };
 
     ResultPageReader(Objects objects, Search search, RateOffer rate, Progress progress);
@@ -85,6 +88,8 @@ private:
 
 // A page that brought nothing: the network is likely down.
 inline const QString NoNetworkText = QStringLiteral("可能当前网络没有连接，请检查连通后再次搜索。");
+// A result page that holds no offer.
+inline const QString NoResultsText = QStringLiteral("没有找到相关商品，请换个关键词再试。");
 inline const QString SearchWaitText = QStringLiteral("正在进行智能比价搜索，请稍后...... ");
 
 } // namespace kova

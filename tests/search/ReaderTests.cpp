@@ -172,6 +172,24 @@ TEST_F(Reader, PageWithoutRowsStoresNothing)
     EXPECT_EQ(db.count(QStringLiteral("word")), 1);
 }
 
+TEST_F(Reader, OnlyALoadedPageWithTheResultTableIsAResultPage)
+{
+    // An empty result: the table without rows.
+    EXPECT_TRUE(read(page({})).resultPage);
+    EXPECT_TRUE(read(page({row(QStringLiteral("1"), QStringLiteral("c1"), QStringLiteral("5"),
+                               QStringLiteral("淘宝网"))}))
+                    .resultPage);
+    // The same text from a load that failed, a page without a table, a table with a header.
+    EXPECT_FALSE(read(page({}), /*failed=*/true).resultPage);
+    EXPECT_FALSE(read({QStringLiteral("<HTML><HEAD></HEAD>"), QStringLiteral("<BODY>"),
+                       QStringLiteral("<P>您访问的页面不存在。</P>"), QStringLiteral("</BODY></HTML>")})
+                     .resultPage);
+    EXPECT_FALSE(read({QStringLiteral("<HTML><HEAD></HEAD>"), QStringLiteral("<BODY>"),
+                       QStringLiteral("<TABLE><TBODY>"), QStringLiteral("<TR><TH>图片</TH></TR>"),
+                       QStringLiteral("</TBODY></TABLE></BODY></HTML>")})
+                     .resultPage);
+}
+
 TEST_F(Reader, KeywordStatisticsFindTheKeywordExactly)
 {
     db.exec(QStringLiteral("insert into word (word) values ('KW'), ('kw2')"));
@@ -280,13 +298,23 @@ protected:
     }
     PageText load(const QString& keyword)
     {
-        PageLoader loader;
         Requests requests(server.serviceUrl(), server.versionUrl(), server.directoryUrl());
-        loader.Navigate(requests.listAll(keyword, QStringLiteral("nobody"), QStringLiteral("x")));
+        return loadUrl(requests.listAll(keyword, QStringLiteral("nobody"), QStringLiteral("x")));
+    }
+    PageText loadUrl(const QString& url)
+    {
+        PageLoader loader;
+        loader.Navigate(url);
         EXPECT_TRUE(waitUntil([&] { return !loader.isLoading(); }, 20000));
         PageText text;
         loader.readDocumentInto(text);
         return text;
+    }
+    ResultPageReader::Outcome readPage(const PageText& page)
+    {
+        ResultPageReader reader({words, rows, pictures, settings, http}, state, &rate,
+                                [](int, const QString&) {});
+        return reader.read(page);
     }
 
     QTemporaryDir serverDir;
@@ -303,6 +331,29 @@ TEST_F(ReaderWithServer, NewKeywordFetchesTwelveThumbnailsWhileReading)
     EXPECT_EQ(outcome.downloaded, 12);
     EXPECT_EQ(QDir(db.tempDir() + QStringLiteral("kvpic")).entryList(QDir::Files).size(), 12);
     EXPECT_EQ(db.count(QStringLiteral("tpb")), 20);
+}
+
+TEST_F(ReaderWithServer, EmptyResultIsAResultPageAndErrorPagesAreNot)
+{
+    state.word = QStringLiteral("test0");
+    const auto empty = readPage(load(QStringLiteral("test0")));
+    EXPECT_TRUE(empty.resultPage);
+    EXPECT_EQ(empty.stored, 0);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+
+    state.word = QStringLiteral("test13");
+    const auto thirteen = readPage(load(QStringLiteral("test13")));
+    EXPECT_TRUE(thirteen.resultPage);
+    EXPECT_EQ(thirteen.stored, 13);
+
+    // The service's missing page and its server error, the loader's page for a cut reply.
+    EXPECT_FALSE(readPage(loadUrl(server.serviceUrl() + QStringLiteral("/NoSuchPage.aspx"))).resultPage);
+    server.setFault(standin::Fault::ErrorStatus, QStringLiteral("/ListAll.aspx"));
+    EXPECT_FALSE(readPage(load(QStringLiteral("test0"))).resultPage);
+    server.setFault(standin::Fault::DropMidBody, QStringLiteral("/ListAll.aspx"));
+    const PageText cut = load(QStringLiteral("test13"));
+    EXPECT_TRUE(cut.failedLoad());
+    EXPECT_FALSE(readPage(cut).resultPage);
 }
 
 TEST_F(ReaderWithServer, ProductLinksArePlainTextWithTheOperatorIds)

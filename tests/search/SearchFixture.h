@@ -17,5 +17,6 @@ protected:
 };
 
 inline const QString NoNetwork = QStringLiteral("可能当前网络没有连接，请检查连通后再次搜索。");
+inline const QString NoResults = QStringLiteral("没有找到相关商品，请换个关键词再试。");
 
 } // namespace kova::test

@@ -118,12 +118,13 @@ TEST_F(Search, OneOfferPageStoresItsRow)
     EXPECT_EQ(messagesWith(NoNetwork), 0);
 }
 
-TEST_F(Search, EmptyResultAfterTheFirstSearchShowsTheNoNetworkMessage)
+TEST_F(Search, EmptyResultShowsTheNoResultsMessageNotTheNoNetworkOne)
 {
     start();
     search(QStringLiteral("test0"));
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
-    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_EQ(messagesWith(NoNetwork), 0);
+    ASSERT_EQ(messagesWith(NoResults), 1);
     const Message& m = messages.back();
     EXPECT_EQ(m.kind, Message::Kind::Info);
     EXPECT_EQ(m.caption, QStringLiteral("提示"));
