@@ -26,12 +26,14 @@ constexpr int DefaultWidth = GridColumn::DefaultWidth;
 
 } // namespace
 
+// Every column of both grids is read-only: the cells that act (picture, name, comparison,
+// favorite, delete) act on a click, and a key typed into one must not overwrite its text.
 std::vector<GridColumn> resultGridColumns()
 {
     return {
         makeColumn(u"bz1", u"图片", u"点击下面的小图片可以浏览大图片", 70, LeftMiddle, true),
         makeColumn(u"cpmc", u"商品名称", u"点击下面的商品名称可以进入各大电商页面", 300, LeftMiddle, true),
-        makeColumn(u"bz2", u"精准", u"点击精准比价可以获取更详细的比价信息", DefaultWidth, Centre, false),
+        makeColumn(u"bz2", u"精准", u"点击精准比价可以获取更详细的比价信息", DefaultWidth, Centre, true),
         makeColumn(u"hdxx", u"优惠", u"", 150, LeftMiddle, true),
         makeColumn(u"jg", u"价格", u"点击此处列表按价格排序", 80, Centre, true, true),
         makeColumn(u"rc", u"人气", u"点击此处列表按人气排序", 80, Centre, true, true),
@@ -39,7 +41,7 @@ std::vector<GridColumn> resultGridColumns()
         makeColumn(u"zpbz", u"正品", u"", 50, Centre, true),
         makeColumn(u"pjjb", u"推荐等级", u"", 90, Centre, true),
         // The favorite column alone keeps its text at the top of the cell.
-        makeColumn(u"check", u"收藏", u"", DefaultWidth, Qt::AlignHCenter | Qt::AlignTop, false),
+        makeColumn(u"check", u"收藏", u"", DefaultWidth, Qt::AlignHCenter | Qt::AlignTop, true),
     };
 }
 
@@ -48,7 +50,7 @@ std::vector<GridColumn> favoritesGridColumns()
     std::vector<GridColumn> columns{
         makeColumn(u"bz1", u"图片", u"点击下面的小图片可以浏览大图片", 77, Centre, true),
         makeColumn(u"cpmc", u"商品名称", u"点击下面的商品名称可以进入各大电商页面", 300, LeftMiddle, true),
-        makeColumn(u"jjcj", u"精准", u"点击精准比价可以获取更详细的比价信息", DefaultWidth, Centre, false),
+        makeColumn(u"jjcj", u"精准", u"点击精准比价可以获取更详细的比价信息", DefaultWidth, Centre, true),
         makeColumn(u"scsj", u"收藏时间", u"", 150, Centre, true),
         makeColumn(u"scjg", u"收藏价格", u"", 80, Centre, true),
         makeColumn(u"gxjg", u"更新价格", u"", 80, Centre, true),

@@ -12,6 +12,7 @@
 #include "service/Requests.h"
 #include "store/Cipher.h"
 #include "store/PictureCache.h"
+#include "tests/support/GridKeys.h"
 #include "tests/support/TestSeams.h"
 #include "tests/support/TestSupport.h"
 #include "ui/DatasetModel.h"
@@ -556,6 +557,35 @@ TEST_F(FavoritesGrid, DeleteWithOkTellsTheServiceAndDropsTheRow)
     runList(window->ui.btn2);
     EXPECT_EQ(rowCount(), 2);
     EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(FavoritesGrid, KeysTypedIntoTheActionCellsChangeNothingAndClicksStillAct)
+{
+    const QString ufid = field(1, "ufid");
+    for (const char* name : {"bz1", "jjcj", "bz2"}) {
+        SCOPED_TRACE(name);
+        const int column = grid()->columnOfField(QString::fromLatin1(name));
+        ASSERT_GE(column, 0);
+        const QString stored = QStringLiteral("select coalesce(%1, '<null>') from scnr where ufid='%2'")
+                                   .arg(QLatin1String(name), ufid);
+        const QString before = db.scalar(stored);
+        test::typeIntoCell(grid(), grid()->datasetModel()->index(1, column), QStringLiteral("xyz"));
+        EXPECT_EQ(db.scalar(stored), before);
+        EXPECT_EQ(field(1, name), before == QStringLiteral("<null>") ? QString() : before);
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(rowCount(), 3);
+
+    // The cells still act on a click: the comparison opens, the delete is asked for.
+    select(1);
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, Qt::NoModifier, cellCentre(1, 2));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].toString().contains(QStringLiteral("/list.aspx?k=")))
+        << opened[0].toString().toStdString();
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, Qt::NoModifier, cellCentre(1, 7));
+    EXPECT_EQ(messagesWith(DeleteQuestion), 1);
+    EXPECT_TRUE(deleteRequested(ufid));
 }
 
 TEST_F(FavoritesGrid, CancelAndEmptyIdChangeNothing)

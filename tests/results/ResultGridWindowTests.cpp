@@ -8,6 +8,7 @@
 #include "results/ResultGridActions.h"
 #include "search/MerchantFilter.h"
 #include "store/PictureCache.h"
+#include "tests/support/GridKeys.h"
 #include "ui/DatasetModel.h"
 
 #include <QFile>
@@ -124,6 +125,32 @@ TEST_F(ResultGrid, NameAndComparisonCellsOpenTheirAddresses)
     click(0, QStringLiteral("jg"));
     EXPECT_EQ(opened.size(), 2u);
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ResultGrid, KeysTypedIntoTheActionCellsChangeNothingAndClicksStillAct)
+{
+    const QString bh = field(1, QStringLiteral("bh"));
+    for (const QString name : {QStringLiteral("bz2"), QStringLiteral("check")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString stored = QStringLiteral("select \"%1\" from cxnr where bh=%2").arg(name, bh);
+        const QString before = db.scalar(stored);
+        ASSERT_FALSE(before.isEmpty());
+        typeIntoCell(grid(), grid()->datasetModel()->index(1, col(name)), QStringLiteral("xyz"));
+        EXPECT_EQ(db.scalar(stored), before);
+        EXPECT_EQ(field(1, name), before);
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(requestsWith(QStringLiteral("/OpFav.aspx")), 0);
+    EXPECT_TRUE(opened.empty());
+
+    // The cells still act on a click: the favorite is asked for, the comparison opened.
+    click(1, QStringLiteral("check"));
+    waitForMessage(FavoriteAddedText);
+    EXPECT_EQ(field(1, QStringLiteral("check")), FavoriteDoneText);
+    EXPECT_EQ(requestsWith(QStringLiteral("/OpFav.aspx")), 1);
+    click(1, QStringLiteral("bz2"));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl(Requests().preciseComparison(field(1, QStringLiteral("cpmc")))));
 }
 
 TEST_F(ResultGrid, AddingAFavoriteWaitsForTheReplyAndASecondClickSendsNothing)

@@ -281,19 +281,19 @@ TEST_F(LayoutFixture, GridColumnsAsDesigned)
     const Col results[] = {
         {"bz1", u"图片", u"点击下面的小图片可以浏览大图片", Qt::AlignLeft, true, false},
         {"cpmc", u"商品名称", u"点击下面的商品名称可以进入各大电商页面", Qt::AlignLeft, true, false},
-        {"bz2", u"精准", u"点击精准比价可以获取更详细的比价信息", Qt::AlignHCenter, false, false},
+        {"bz2", u"精准", u"点击精准比价可以获取更详细的比价信息", Qt::AlignHCenter, true, false},
         {"hdxx", u"优惠", u"", Qt::AlignLeft, true, false},
         {"jg", u"价格", u"点击此处列表按价格排序", Qt::AlignHCenter, true, true},
         {"rc", u"人气", u"点击此处列表按人气排序", Qt::AlignHCenter, true, true},
         {"sjlx", u"商家", u"", Qt::AlignHCenter, true, false},
         {"zpbz", u"正品", u"", Qt::AlignHCenter, true, false},
         {"pjjb", u"推荐等级", u"", Qt::AlignHCenter, true, false},
-        {"check", u"收藏", u"", Qt::AlignHCenter, false, false},
+        {"check", u"收藏", u"", Qt::AlignHCenter, true, false},
     };
     const Col favorites[] = {
         {"bz1", u"图片", u"点击下面的小图片可以浏览大图片", Qt::AlignHCenter, true, false},
         {"cpmc", u"商品名称", u"点击下面的商品名称可以进入各大电商页面", Qt::AlignLeft, true, false},
-        {"jjcj", u"精准", u"点击精准比价可以获取更详细的比价信息", Qt::AlignHCenter, false, false},
+        {"jjcj", u"精准", u"点击精准比价可以获取更详细的比价信息", Qt::AlignHCenter, true, false},
         {"scsj", u"收藏时间", u"", Qt::AlignHCenter, true, false},
         {"scjg", u"收藏价格", u"", Qt::AlignHCenter, true, false},
         {"gxjg", u"更新价格", u"", Qt::AlignHCenter, true, false},
