@@ -96,6 +96,12 @@ FavoritesListReader::Outcome FavoritesListReader::read(const PageText& page)
 
 void FavoritesListReader::readRow(const PageText& page, int rowLine, Outcome& outcome)
 {
+    // A "<TR>" line without its twelve cell lines before the end of the page starts no row:
+    // past the end every line reads as empty, and an empty row is no favorite.
+    if (rowLine + CellCount >= page.count()) {
+        ++outcome.skipped;
+        return;
+    }
     std::array<QString, CellCount> cells;
     for (int k = 0; k < CellCount; ++k)
         cells[static_cast<size_t>(k)] = CellValue(page.line(rowLine + 1 + k));

@@ -36,8 +36,9 @@ const FavoriteListTexts& TextsOf(FavoriteList list);
 // line holds "序列" (the header caption) or the account's user id. Every "<TR>" line not
 // followed by a "序列" line starts a row of twelve cell lines; each row is appended to
 // scnr with its non-empty cells, the product link as text with the operator's affiliate
-// ids, and its small picture is downloaded into the picture cache when missing. A picture
-// that cannot be fetched leaves the row without one; the reading goes on.
+// ids, and its small picture is downloaded into the picture cache when missing. A row cut
+// short by the end of the page stores nothing. A picture that cannot be fetched leaves the
+// row without one; the reading goes on.
 class FavoritesListReader {
 public:
     struct Objects {
@@ -60,6 +61,7 @@ public:
         bool pageValid = false; // FavPageValid
         int rowLines = 0;       // "<TR>" lines of the page, header rows included
         int stored = 0;         // rows appended to scnr
+        int skipped = 0;        // rows cut short by the end of the page, left out
         int downloaded = 0;     // small pictures fetched
         int pictureFailures = 0;
         std::optional<Account> account; // the account the page's reply stored

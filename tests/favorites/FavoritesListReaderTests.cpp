@@ -237,6 +237,51 @@ TEST_F(ListReader, HeaderRowsAreSkippedWhereverTheyStand)
         QStringLiteral("11,12"));
 }
 
+TEST_F(ListReader, RowCutShortByTheEndOfThePageStoresNothing)
+{
+    Fav a;
+    Fav b;
+    b.ufid = QStringLiteral("12");
+    b.cph = QStringLiteral("1000000100002");
+    Fav cut;
+    cut.ufid = QStringLiteral("13");
+    // The page as a reply cut mid-body leaves it: a "<TR>" line and four of its cells.
+    const QString whole =
+        page(QStringLiteral("k1234567"), header() + rowLines(a.cells()) + rowLines(b.cells()));
+    const QString text = whole.left(whole.indexOf(QStringLiteral("</TBODY>"))) +
+                         rowLines(cut.cells()).section(QLatin1Char('\n'), 0, 4);
+    const auto outcome = read(text);
+    EXPECT_TRUE(outcome.pageValid);
+    EXPECT_EQ(outcome.rowLines, 4);
+    EXPECT_EQ(outcome.stored, 2);
+    EXPECT_EQ(outcome.skipped, 1);
+    EXPECT_EQ(
+        db.scalar(QStringLiteral("select group_concat(ufid) from (select ufid from scnr order by ufid)")),
+        QStringLiteral("11,12"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from scnr where ufid is null or ufid = '13'")),
+              QStringLiteral("0"));
+    EXPECT_EQ(bars.size(), 2u);
+}
+
+TEST_F(ListReader, RowWhoseLastCellEndsThePageIsComplete)
+{
+    Fav a;
+    a.ufid = QStringLiteral("21");
+    // Header and row and nothing after the twelfth cell line.
+    const auto outcome =
+        read(QStringLiteral("<P>k1234567 的收藏夹</P>\n") + header() + rowLines(a.cells()).chopped(1));
+    EXPECT_EQ(outcome.stored, 1);
+    EXPECT_EQ(outcome.skipped, 0);
+    EXPECT_EQ(stored(0, "sjlx"), QStringLiteral("淘宝网"));
+
+    // One cell line fewer: the row is cut and the earlier one stays alone.
+    const QString cut = rowLines(a.cells()).section(QLatin1Char('\n'), 0, 11);
+    const auto shorter = read(QStringLiteral("<P>k1234567 的收藏夹</P>\n") + header() + cut);
+    EXPECT_EQ(shorter.stored, 0);
+    EXPECT_EQ(shorter.skipped, 1);
+    EXPECT_EQ(db.count(QStringLiteral("scnr")), 1);
+}
+
 TEST_F(ListReader, BarNeverPassesOneHundred)
 {
     QString table = header();
