@@ -1,6 +1,7 @@
 #include "server/Catalogue.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 
 #include <cmath>
@@ -178,6 +179,23 @@ std::optional<TestWord> testWord(const QString& word)
     return TestWord{rows, m.hasCaptured(2)};
 }
 
+// The service's popular searches, the hot keywords of the client's start page: each one
+// always gives a full page of offers (20 to 300 rows).
+bool isPopularKeyword(const QString& word)
+{
+    static const QSet<QString> popular = {
+        u"舌尖中国"_s, u"婴儿奶粉"_s,   u"左旋肉碱"_s, u"减肥药"_s,     u"瘦腿精油"_s,   u"按摩器"_s,
+        u"健身器"_s,   u"胶原蛋白"_s,   u"女装新款"_s, u"连衣裙"_s,     u"长袖T恤"_s,    u"女装雪纺"_s,
+        u"新款韩版"_s, u"情侣装"_s,     u"亲子装"_s,   u"休闲裤"_s,     u"身体美白"_s,   u"防脱生发"_s,
+        u"BB霜"_s,     u"香奈儿"_s,     u"芳草集"_s,   u"金戒指"_s,     u"手链"_s,       u"水晶项链"_s,
+        u"苹果手机"_s, u"安卓手机"_s,   u"iphone5"_s,  u"iphone4"_s,    u"乐Phone"_s,    u"HTC"_s,
+        u"小米手机"_s, u"三星手机"_s,   u"智能手机"_s, u"ipad2"_s,      u"ipad3"_s,      u"ipod"_s,
+        u"液晶电视"_s, u"自动洗衣机"_s, u"电冰箱"_s,   u"笔记本电脑"_s, u"苹果/APPLE"_s, u"诺基亚"_s,
+        u"联想"_s,     u"华为"_s,       u"ZTE/中兴"_s, u"摩托罗拉"_s,   u"Sony/索尼"_s,  u"OPPO/欧普"_s,
+    };
+    return popular.contains(word);
+}
+
 quint64 wordHash(const QString& word)
 {
     return stableHash(word.trimmed());
@@ -234,6 +252,8 @@ int Catalogue::rowCount(const QString& word)
     if (trimmed.isEmpty())
         return 0;
     const quint64 h = mix(wordHash(trimmed));
+    if (isPopularKeyword(trimmed))
+        return 20 + static_cast<int>((h >> 16) % 281);
     const int r = static_cast<int>(h % 100);
     if (r < 5)
         return 0;

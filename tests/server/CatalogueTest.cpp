@@ -1,6 +1,7 @@
 // The deterministic catalogue, moving prices and the service's query decoding.
 #include "server/Catalogue.h"
 #include "server/QueryString.h"
+#include "ui/FrmkovaUi.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -41,6 +42,18 @@ TEST(Catalogue, OrdinaryKeywordsGiveUpToAFewHundredRowsAndSomeNone)
     EXPECT_GT(empty, 0);
     EXPECT_GT(longer, 0);
     EXPECT_EQ(Catalogue::rowCount(QString()), 0);
+}
+
+TEST(Catalogue, EveryHotKeywordOfTheStartPageGivesAFullPage)
+{
+    for (const QString& word : kova::hotKeywordCaptions()) {
+        const int rows = Catalogue::rowCount(word);
+        EXPECT_GE(rows, 20) << word.toStdString();
+        EXPECT_LE(rows, 300) << word.toStdString();
+        EXPECT_EQ(Catalogue::offers(word).size(), rows) << word.toStdString();
+        // Typed with blanks around it, it is the same keyword.
+        EXPECT_EQ(Catalogue::rowCount(u" "_s + word + u" "_s), rows) << word.toStdString();
+    }
 }
 
 TEST(Catalogue, SameKeywordSameOffers)
