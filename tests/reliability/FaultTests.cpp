@@ -106,6 +106,7 @@ TEST_P(PageFaults, PageThatBringsNothingShowsTheNoNetworkMessageAndKeepsWhatIsSt
     server.setFault(GetParam(), QStringLiteral("/ListAll.aspx"));
     search(QStringLiteral("test13"));
     EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_EQ(messagesWith(NoResults), 0);
     EXPECT_TRUE(errors().isEmpty()) << errors().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 0 条记录"));
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
@@ -121,6 +122,22 @@ TEST_P(PageFaults, PageThatBringsNothingShowsTheNoNetworkMessageAndKeepsWhatIsSt
     server.setFault(Fault::None);
     search(QStringLiteral("test13"));
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+}
+
+TEST_P(PageFaults, FailedLoadOfAnEmptyResultIsStillTheNoNetworkMessage)
+{
+    start();
+    server.setFault(GetParam(), QStringLiteral("/ListAll.aspx"));
+    search(QStringLiteral("test0"));
+    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_EQ(messagesWith(NoResults), 0);
+
+    // The same keyword answered: an empty result, not a missing network.
+    server.setFault(Fault::None);
+    messages.clear();
+    search(QStringLiteral("test0"));
+    EXPECT_EQ(messagesWith(NoResults), 1);
+    EXPECT_EQ(messagesWith(NoNetwork), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Reliability, PageFaults, ::testing::Values(Fault::DropMidBody, Fault::ErrorStatus),
