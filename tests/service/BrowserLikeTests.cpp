@@ -72,11 +72,6 @@ private:
 
 class BrowserLikeTest : public kova::test::StandInTest {
 protected:
-    // No proxy from the machine's own environment gets in the way of the loopback servers.
-    EnvironmentVariable noHttpProxy{"http_proxy", {}};
-    EnvironmentVariable noAllProxy{"all_proxy", {}};
-    EnvironmentVariable noNoProxy{"no_proxy", {}};
-
     // The page of "test13" on the stand-in server.
     static QString resultPage() { return Requests().listAll(QStringLiteral("test13"), {}, {}); }
 
