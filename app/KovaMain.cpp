@@ -1,5 +1,6 @@
 #include "app/KovaMain.h"
 
+#include "app/SingleInstance.h"
 #include "app/Uzjm.h"
 #include "store/Error.h"
 #include "ui/Messages.h"
@@ -7,13 +8,14 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <QWidget>
 
 #include <cstdio>
 #include <memory>
 
 namespace kova {
 
-int KovaMain(bool runLoop)
+int KovaMain(bool runLoop, SingleInstance* instance)
 {
     std::unique_ptr<Tfrmkova> window;
     try {
@@ -24,10 +26,22 @@ int KovaMain(bool runLoop)
         ShowError(text);
         return 1;
     }
+    if (instance) {
+        QObject::connect(instance, &SingleInstance::activationRequested, window.get(),
+                         [w = window.get()] { bringToFront(*w); });
+    }
     window->show();
     if (!runLoop)
         return 0;
     return QApplication::exec();
+}
+
+void bringToFront(QWidget& window)
+{
+    window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
 bool installChineseTranslations(QCoreApplication& app)

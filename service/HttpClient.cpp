@@ -52,6 +52,7 @@ struct HttpClient::Impl {
     std::chrono::milliseconds connectTimeout = DefaultConnectTimeout;
     std::chrono::milliseconds stallTimeout = DefaultStallTimeout;
     qint64 maxBody = DefaultMaxBodyBytes;
+    bool browserLike = false;
     std::atomic<bool> cancelled{false};
 
     // State of the transfer in progress.
@@ -122,9 +123,10 @@ HttpClient::HttpClient() : m_impl(std::make_unique<Impl>())
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, m_impl->headers.get());
     curl_easy_setopt(h, CURLOPT_USERAGENT, "Mozilla/3.0 (compatible; Indy Library)");
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""); // in-memory cookie engine, per host
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(h, CURLOPT_PROXY, "");
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, MaxRedirects);
+    setBrowserLike(false);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, m_impl->errorBuffer);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Impl::onBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, m_impl.get());
@@ -149,6 +151,21 @@ void HttpClient::setStallTimeout(std::chrono::milliseconds t)
 void HttpClient::setMaxBodyBytes(qint64 bytes)
 {
     m_impl->maxBody = std::max<qint64>(bytes, 0);
+}
+
+void HttpClient::setBrowserLike(bool on)
+{
+    m_impl->browserLike = on;
+    CURL* h = m_impl->easy.get();
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, on ? 1L : 0L);
+    // An empty proxy turns libcurl's reading of the proxy variables off; none (the default)
+    // lets it read them at each transfer.
+    curl_easy_setopt(h, CURLOPT_PROXY, on ? nullptr : "");
+}
+
+bool HttpClient::isBrowserLike() const
+{
+    return m_impl->browserLike;
 }
 
 void HttpClient::cancel()
@@ -267,6 +284,17 @@ HttpReply HttpClient::get(const QString& url)
                 QStringLiteral("回复超过 %1 字节，已放弃：%2").arg(QString::number(d.maxBody), shown));
         if (result == CURLE_OPERATION_TIMEDOUT && d.connected)
             throw HttpError(HttpError::Kind::Stall, 0, stallText());
+        long lastStatus = 0;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &lastStatus);
+        if (result == CURLE_TOO_MANY_REDIRECTS)
+            throw HttpError(HttpError::Kind::Redirect, lastStatus,
+                            QStringLiteral("服务器转到别的地址超过 %1 次，已放弃：%2")
+                                .arg(QString::number(MaxRedirects), shown));
+        // A redirect to a scheme other than http(s) stops at the reply that asked for it.
+        if (result == CURLE_UNSUPPORTED_PROTOCOL && lastStatus >= 300 && lastStatus < 400)
+            throw HttpError(HttpError::Kind::Redirect, lastStatus,
+                            QStringLiteral("服务器要求转到不能打开的地址（状态 %1），不跟随：%2")
+                                .arg(QString::number(lastStatus), shown));
         switch (result) {
         case CURLE_COULDNT_CONNECT:
         case CURLE_COULDNT_RESOLVE_HOST:

@@ -23,7 +23,8 @@ public:
     enum class Kind {
         Connect,   // refused, unreachable, name not resolved, connect time-out
         Stall,     // no bytes for the stall time-out
-        Status,    // a reply that is not 2xx (also a redirect, which is not followed)
+        Status,    // a reply that is not 2xx (also a redirect that is not followed)
+        Redirect,  // too many redirects in a row, or one to an address that is not http(s)
         TooLarge,  // the body passed the size limit
         Transfer,  // the connection broke during the reply
         Cancelled, // cancel() was called
@@ -42,8 +43,9 @@ private:
 // The HTTP client (IdHTTP) on a libcurl easy handle: blocking GET into memory with the
 // fixed headers (Accept "text/html, */*", Content-Type "text/html", User-Agent
 // "Mozilla/3.0 (compatible; Indy Library)"), cookies kept in memory per host for the life
-// of the client, redirects not followed. A connection failure, a stall (no bytes for the
-// stall time-out), or a reply that is not 2xx throws kova::HttpError (a kova::Error).
+// of the client, by default no redirect followed and no proxy used. A connection failure,
+// a stall (no bytes for the stall time-out), or a reply that is not 2xx throws
+// kova::HttpError (a kova::Error).
 // One instance per thread; only cancel() and resetCancel() may be called from another.
 class HttpClient {
 public:
@@ -59,6 +61,13 @@ public:
     // Upper bound for one body (pictures and pages); larger replies fail.
     void setMaxBodyBytes(qint64 bytes);
 
+    // Behaves as a web browser does (the page loaders): follows up to MaxRedirects
+    // redirects, to http and https addresses only, and goes through the proxy the desktop
+    // names in the environment (http_proxy, https_proxy, all_proxy, no_proxy, read at each
+    // GET). Off by default: the picture client goes straight to the address it is given.
+    void setBrowserLike(bool on);
+    bool isBrowserLike() const;
+
     // Thread-safe: makes the GET in progress (or the next one) end at once with
     // HttpError::Kind::Cancelled, until resetCancel().
     void cancel();
@@ -69,6 +78,7 @@ public:
     static constexpr std::chrono::milliseconds DefaultConnectTimeout{10'000};
     static constexpr std::chrono::milliseconds DefaultStallTimeout{20'000};
     static constexpr qint64 DefaultMaxBodyBytes = 64LL * 1024 * 1024;
+    static constexpr long MaxRedirects = 5;
 
     // The address as shown in messages: scheme, host and path, without query or fragment.
     static QString addressForMessage(const QString& url);

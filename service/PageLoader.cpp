@@ -23,6 +23,8 @@ QString failureReason(const HttpError& e)
         return QStringLiteral("服务器长时间没有响应。");
     case HttpError::Kind::Status:
         return QStringLiteral("服务器返回错误（状态 %1）。").arg(e.status());
+    case HttpError::Kind::Redirect:
+        return QStringLiteral("网页转到的地址无法打开。");
     case HttpError::Kind::TooLarge:
         return QStringLiteral("网页内容过大，无法显示。");
     case HttpError::Kind::Transfer:
@@ -45,7 +47,9 @@ struct PageLoader::Worker {
         qint64 maxBodyBytes = HttpClient::DefaultMaxBodyBytes;
     };
 
-    explicit Worker(PageLoader* owner) : owner(owner) {}
+    // The loader stands for a browser: its client follows redirects and uses the
+    // desktop's proxy.
+    explicit Worker(PageLoader* owner) : owner(owner) { http.setBrowserLike(true); }
 
     void run()
     {

@@ -12,7 +12,8 @@
 namespace kova {
 
 // A hidden page loader (wbwebb, WebBrowser1). Navigate returns at once; the GET runs on a
-// worker thread of the loader (one HttpClient, so cookies live as long as the loader); the
+// worker thread of the loader (one HttpClient, so cookies live as long as the loader, in
+// its browser-like mode: redirects followed, the desktop's proxy used); the
 // body is decoded by its declared charset (GBK when none), parsed as HTML5 and serialized
 // from the root element with upper-case tag names, the page's own line breaks kept and
 // character references in text re-escaped. DocumentComplete is emitted on the loader's

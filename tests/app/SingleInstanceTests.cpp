@@ -1,0 +1,166 @@
+// One window per data folder: the lock and the local socket of SingleInstance, without a
+// window; bringing a window to the front.
+#include "app/KovaMain.h"
+#include "app/SingleInstance.h"
+#include "tests/support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using kova::SingleInstance;
+using kova::test::waitUntil;
+using Role = kova::SingleInstance::Role;
+
+namespace {
+
+// Counts the activation requests that reach `instance`.
+struct Requests {
+    explicit Requests(SingleInstance& instance)
+    {
+        QObject::connect(&instance, &SingleInstance::activationRequested, &instance, [this] { ++count; });
+    }
+    int count = 0;
+};
+
+TEST(SingleInstance, FirstHoldsTheFolderAndALaterStartReachesIt)
+{
+    QTemporaryDir folder;
+    SingleInstance first(folder.path());
+    ASSERT_EQ(first.role(), Role::First);
+    EXPECT_TRUE(QFile::exists(SingleInstance::lockFilePath(folder.path())));
+    Requests requests(first);
+
+    {
+        SingleInstance second(folder.path());
+        EXPECT_EQ(second.role(), Role::Second);
+        ASSERT_TRUE(second.activateFirst());
+        EXPECT_TRUE(waitUntil([&] { return requests.count == 1; }));
+    }
+    // A later start going away leaves the folder to the first.
+    EXPECT_TRUE(QFile::exists(SingleInstance::lockFilePath(folder.path())));
+    SingleInstance third(folder.path() + QStringLiteral("/./"));
+    EXPECT_EQ(third.role(), Role::Second);
+    ASSERT_TRUE(third.activateFirst());
+    EXPECT_TRUE(waitUntil([&] { return requests.count == 2; }));
+
+    // Another folder is another window.
+    QTemporaryDir other;
+    SingleInstance elsewhere(other.path());
+    EXPECT_EQ(elsewhere.role(), Role::First);
+    EXPECT_NE(SingleInstance::serverName(other.path()), SingleInstance::serverName(folder.path()));
+}
+
+TEST(SingleInstance, SocketNameStaysShortForADeepFolder)
+{
+    QTemporaryDir root;
+    QString deep = root.path();
+    for (int i = 0; i < 12; ++i)
+        deep += QStringLiteral("/a-rather-long-folder-name-%1").arg(i);
+    ASSERT_TRUE(QDir().mkpath(deep));
+    ASSERT_GT(deep.size(), 300);
+
+    SingleInstance first(deep);
+    ASSERT_EQ(first.role(), Role::First);
+    EXPECT_LT(SingleInstance::serverName(deep).toUtf8().size(), 100);
+    Requests requests(first);
+    SingleInstance second(deep);
+    EXPECT_EQ(second.role(), Role::Second);
+    ASSERT_TRUE(second.activateFirst());
+    EXPECT_TRUE(waitUntil([&] { return requests.count == 1; }));
+}
+
+TEST(SingleInstance, FolderIsFreeAgainOnceTheFirstHasGone)
+{
+    QTemporaryDir folder;
+    {
+        SingleInstance first(folder.path());
+        ASSERT_EQ(first.role(), Role::First);
+    }
+    EXPECT_FALSE(QFile::exists(SingleInstance::lockFilePath(folder.path())));
+
+    SingleInstance next(folder.path());
+    ASSERT_EQ(next.role(), Role::First);
+    Requests requests(next);
+    SingleInstance later(folder.path());
+    EXPECT_EQ(later.role(), Role::Second);
+    ASSERT_TRUE(later.activateFirst());
+    EXPECT_TRUE(waitUntil([&] { return requests.count == 1; }));
+}
+
+TEST(SingleInstance, LockOfAKilledProcessDoesNotBlock)
+{
+    // A process that is gone: started, killed hard and reaped.
+    QProcess gone;
+    gone.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(gone.waitForStarted());
+    const qint64 pid = gone.processId();
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    ASSERT_TRUE(gone.waitForFinished());
+
+    // Its lock, as QLockFile writes one: process id, program name, host name.
+    QTemporaryDir folder;
+    {
+        QFile lock(SingleInstance::lockFilePath(folder.path()));
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(pid) + '\n' + QCoreApplication::applicationName().toUtf8() + '\n' +
+                   QSysInfo::machineHostName().toUtf8() + '\n');
+    }
+
+    SingleInstance next(folder.path());
+    ASSERT_EQ(next.role(), Role::First);
+    Requests requests(next);
+    SingleInstance later(folder.path());
+    EXPECT_EQ(later.role(), Role::Second);
+    ASSERT_TRUE(later.activateFirst());
+    EXPECT_TRUE(waitUntil([&] { return requests.count == 1; }));
+}
+
+TEST(SingleInstance, LaterStartEndsWhenTheHolderDoesNotAnswer)
+{
+    // The folder held by a running program (this one) that does not listen.
+    QTemporaryDir folder;
+    {
+        QFile lock(SingleInstance::lockFilePath(folder.path()));
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                   QCoreApplication::applicationName().toUtf8() + '\n' +
+                   QSysInfo::machineHostName().toUtf8() + '\n');
+    }
+    SingleInstance later(folder.path());
+    EXPECT_EQ(later.role(), Role::Second);
+    EXPECT_FALSE(later.activateFirst(0));
+    EXPECT_TRUE(QFile::exists(SingleInstance::lockFilePath(folder.path())));
+}
+
+TEST(BringToFront, RestoresAMinimizedWindowToItsFormerState)
+{
+    QWidget normal;
+    normal.showMinimized();
+    ASSERT_TRUE(normal.isMinimized());
+    kova::bringToFront(normal);
+    EXPECT_FALSE(normal.isMinimized());
+    EXPECT_TRUE(normal.isVisible());
+    EXPECT_FALSE(normal.isMaximized());
+
+    QWidget maximized;
+    maximized.setWindowState(Qt::WindowMaximized | Qt::WindowMinimized);
+    maximized.show();
+    kova::bringToFront(maximized);
+    EXPECT_FALSE(maximized.isMinimized());
+    EXPECT_TRUE(maximized.isMaximized());
+
+    QWidget hidden;
+    kova::bringToFront(hidden);
+    EXPECT_TRUE(hidden.isVisible());
+}
+
+} // namespace
