@@ -130,7 +130,7 @@ TEST_F(ResultGrid, NameAndComparisonCellsOpenTheirAddresses)
 TEST_F(ResultGrid, KeysTypedIntoTheActionCellsChangeNothingAndClicksStillAct)
 {
     const QString bh = field(1, QStringLiteral("bh"));
-    for (const QString name : {QStringLiteral("bz2"), QStringLiteral("check")}) {
+    for (const QString& name : {QStringLiteral("bz2"), QStringLiteral("check")}) {
         SCOPED_TRACE(name.toStdString());
         const QString stored = QStringLiteral("select \"%1\" from cxnr where bh=%2").arg(name, bh);
         const QString before = db.scalar(stored);
@@ -435,9 +435,11 @@ TEST_F(ShopperFixes, ThumbnailThatCannotComeSaysSoUntilAFetchSavesIt)
             broken = row;
     ASSERT_GE(broken, 0);
     EXPECT_EQ(drawnText(broken, QStringLiteral("bz1")), NoPictureText);
-    for (int row = 0; row < 4; ++row)
-        if (row != broken)
+    for (int row = 0; row < 4; ++row) {
+        if (row != broken) {
             EXPECT_NE(drawnText(row, QStringLiteral("bz1")), NoPictureText) << row;
+        }
+    }
 
     // The same product found with a picture that loads: the next fetch takes the mark away.
     const QString cph = field(broken, QStringLiteral("cph"));
