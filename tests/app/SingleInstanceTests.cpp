@@ -31,6 +31,18 @@ struct Requests {
     int count = 0;
 };
 
+// A new start takes the folder, and a start after it reaches it.
+void expectTakenOverAndAnswering(const QString& folder)
+{
+    SingleInstance next(folder);
+    ASSERT_EQ(next.role(), Role::First);
+    Requests requests(next);
+    SingleInstance later(folder);
+    EXPECT_EQ(later.role(), Role::Second);
+    ASSERT_TRUE(later.activateFirst());
+    EXPECT_TRUE(waitUntil([&] { return requests.count == 1; }));
+}
+
 TEST(SingleInstance, FirstHoldsTheFolderAndALaterStartReachesIt)
 {
     QTemporaryDir folder;
@@ -87,13 +99,7 @@ TEST(SingleInstance, FolderIsFreeAgainOnceTheFirstHasGone)
     }
     EXPECT_FALSE(QFile::exists(SingleInstance::lockFilePath(folder.path())));
 
-    SingleInstance next(folder.path());
-    ASSERT_EQ(next.role(), Role::First);
-    Requests requests(next);
-    SingleInstance later(folder.path());
-    EXPECT_EQ(later.role(), Role::Second);
-    ASSERT_TRUE(later.activateFirst());
-    EXPECT_TRUE(waitUntil([&] { return requests.count == 1; }));
+    expectTakenOverAndAnswering(folder.path());
 }
 
 TEST(SingleInstance, LockOfAKilledProcessDoesNotBlock)
@@ -115,13 +121,7 @@ TEST(SingleInstance, LockOfAKilledProcessDoesNotBlock)
                    QSysInfo::machineHostName().toUtf8() + '\n');
     }
 
-    SingleInstance next(folder.path());
-    ASSERT_EQ(next.role(), Role::First);
-    Requests requests(next);
-    SingleInstance later(folder.path());
-    EXPECT_EQ(later.role(), Role::Second);
-    ASSERT_TRUE(later.activateFirst());
-    EXPECT_TRUE(waitUntil([&] { return requests.count == 1; }));
+    expectTakenOverAndAnswering(folder.path());
 }
 
 TEST(SingleInstance, LaterStartEndsWhenTheHolderDoesNotAnswer)
