@@ -4,10 +4,13 @@
 
 namespace kova {
 
+// Which list the window shows: the results, the favorites or the price-drop notices.
+enum class ListMode { None = 0, Results = 1, Favorites = 2, PriceDrops = 3 };
+
 // The program-wide state kept by the main window's module and read and written directly
 // by the commands and page readers.
 struct ProgramState {
-    int ListMode = 0; // 1 results, 2 favorites, 3 price-drop notices
+    kova::ListMode ListMode = ListMode::None;
     QString VersionCode;
     QString UserId;
     QString UserPassword;

@@ -1,5 +1,6 @@
 #include "app/Uzjm.h"
 
+#include "favorites/FavoritesGridActions.h"
 #include "favorites/Usc.h"
 #include "service/Requests.h"
 #include "store/Error.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QScopeGuard>
 
 namespace kova {
 
@@ -69,14 +71,18 @@ Tfrmkova::~Tfrmkova()
 {
     for (auto& fetcher : m_fetchers)
         fetcher->requestStop();
+    if (m_favoritesFetcher)
+        m_favoritesFetcher->requestStop();
     m_fetchers.clear();
+    m_favoritesFetcher.reset();
+    m_previewDownload.reset();
     if (frmkova == this)
         frmkova = nullptr;
 }
 
 void Tfrmkova::FormCreate()
 {
-    m_state.ListMode = 0;
+    m_state.ListMode = ListMode::None;
     m_state.AppDir = programFolder();
     ui.suiToolBar1->setTransparent(true);
     // The skin's failure is reported; the tool bar is made transparent again either way.
@@ -150,7 +156,7 @@ void Tfrmkova::reopenDatabase()
 
 void Tfrmkova::initialiseState()
 {
-    m_state.ListMode = 1;
+    m_state.ListMode = ListMode::Results;
     m_state.VersionCode = QStringLiteral("10");
     m_state.TaobaoPid.clear();
     m_state.JdUnionId.clear();
@@ -223,7 +229,7 @@ void Tfrmkova::readAccount(SettingsRecord& settings, QStringList& damage)
         return;
     }
     mmo1.clear();
-    wbwebb.Navigate(Requests().randomUser());
+    navigate(NavigationPurpose::AccountRequest, [] { return Requests().randomUser(); });
 }
 
 void Tfrmkova::readAffiliateIds(SettingsRecord& settings, QStringList& damage)
@@ -246,6 +252,47 @@ void Tfrmkova::takeAccount(const Account& account)
 {
     m_state.UserId = account.userId;
     m_state.UserPassword = account.password;
+}
+
+void Tfrmkova::navigate(NavigationPurpose purpose, std::function<QString()> address, QString tag)
+{
+    if (const auto now = m_navigations.request({purpose, std::move(address), std::move(tag)}))
+        wbwebb.Navigate(now->url);
+}
+
+void Tfrmkova::startNext()
+{
+    if (const auto next = m_navigations.next())
+        wbwebb.Navigate(next->url);
+}
+
+void Tfrmkova::wbwebbDocumentComplete()
+{
+    const NavigationQueue::Navigation done = m_navigations.complete();
+    const bool failed = wbwebb.lastLoadFailed();
+    wbwebb.readDocumentInto(mmo1);
+    if (done.purpose == NavigationPurpose::AccountRequest) {
+        // A search waiting behind the account request goes out with the account it brings.
+        auto sendNext = qScopeGuard([this] { startNext(); });
+        readResultPage(true);
+        return;
+    }
+    // The next request does not wait for the reading (nor for a message box it shows).
+    startNext();
+    switch (done.purpose) {
+    case NavigationPurpose::Search:
+        readResultPage(false);
+        break;
+    case NavigationPurpose::DeleteFavorite:
+        if (!failed)
+            wbwebbFavoriteDeleteComplete(done.tag);
+        else
+            ShowInfo(DeleteNotDeliveredText);
+        break;
+    case NavigationPurpose::AccountRequest:
+    case NavigationPurpose::None:
+        break;
+    }
 }
 
 void Tfrmkova::FormClose()

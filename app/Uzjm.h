@@ -1,9 +1,12 @@
 #pragma once
 
 #include "app/ProgramState.h"
+#include "favorites/FavoritesListReader.h"
+#include "results/PicturePreview.h"
 #include "search/AccountReply.h"
 #include "search/TGetMM.h"
 #include "service/HttpClient.h"
+#include "service/NavigationQueue.h"
 #include "service/PageLoader.h"
 #include "service/PageText.h"
 #include "service/PictureDownload.h"
@@ -12,9 +15,11 @@
 #include "ui/FrmkovaUi.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QWidget>
 
-#include <deque>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -54,7 +59,11 @@ public:
     void FormShow();
     void FormClose();
     void btn10Click();
+    // The one reader of wbwebb's completions: each is read for what its navigation was for.
     void wbwebbDocumentComplete();
+    // What wbwebb is loading now and whether navigations wait behind it.
+    NavigationPurpose wbwebbPurpose() const { return m_navigations.current(); }
+    int wbwebbWaiting() const { return m_navigations.waitingCount(); }
 
     // Layout and views (UzjmViews.cpp).
     void FormResize();
@@ -70,7 +79,9 @@ public:
     void suiButton4Click();
     void suiButton1Click();
     void btn1Click();
-    void StartThumbnailFetcher();
+    // Fetches every thumbnail of the result rows that the cache lacks, `first` before the
+    // rest (which go in price order); nothing starts when none is missing.
+    void StartThumbnailFetcher(std::vector<PictureItem> first = {});
     void get_cxnr();
     void suiCheckBox1Click();
     void suiCheckBoxMerchantClick(int box); // suiCheckBox2 … suiCheckBox8 as 2 … 8
@@ -79,8 +90,13 @@ public:
     void stopSearch();
     // Shows the progress panel in front with the bar and label (bar shown at most 100).
     void showProgress(int bar, const QString& label);
-    // Fetchers still running (the newest last); stopped and joined with the window.
+    // Fetchers of result thumbnails still running (the newest last); stopped and joined with
+    // the window.
     const std::vector<std::unique_ptr<TGetMM>>& fetchers() const { return m_fetchers; }
+    // The fetcher of the favorites list's pictures (the newest), if one was started.
+    const TGetMM* favoritesFetcher() const { return m_favoritesFetcher.get(); }
+    // Time-outs of the picture downloads (fetchers and the large preview picture).
+    void setPictureTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall);
     int getCxnrRuns() const { return m_getCxnrRuns; }
 
     // The result grid (UzjmResults.cpp).
@@ -103,8 +119,11 @@ public:
     void readAuxiliaryPage(class Tfrmsc& aux);
     // The "删除收藏" cell and Ctrl+Delete on DBGridEh2.
     void deleteFavorite();
-    // The large picture of the current row of `rows` in the preview panel at `panelPos`.
-    void showPicturePreview(const Dataset& rows, QPoint panelPos);
+    // The large picture of the current row of `grid`'s rows in the preview panel at
+    // `panelPos`. A picture not in the cache yet is fetched off the window's thread, with the
+    // hourglass meanwhile, and shown if the pointer is still on the row's picture cell.
+    void showPicturePreview(DBGridEh& grid, QPoint panelPos);
+    bool previewPending() const { return m_previewDownload != nullptr; }
 
     bool shown() const { return m_shown; }
 
@@ -131,12 +150,21 @@ private:
     // The account as the settings record or a reply gave it.
     void takeAccount(const Account& account);
 
+    // wbwebb's navigations (Uzjm.cpp).
+    void navigate(NavigationPurpose purpose, std::function<QString()> address, QString tag = {});
+    void startNext();
+    // The result page or the account reply (UzjmSearch.cpp).
+    void readResultPage(bool accountRequest);
+    std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid);
+
     ProgramState m_state;
     bool m_shown = false;
     std::vector<std::unique_ptr<TGetMM>> m_fetchers;
     // Thumbnails whose latest download failed: the grid says none is coming.
     std::shared_ptr<ThumbnailFailures> m_thumbnailFailures = std::make_shared<ThumbnailFailures>();
-    QString m_searchUrl; // the search page wbwebb is loading, until it has been read
+    NavigationQueue m_navigations;
+    std::chrono::milliseconds m_pictureConnectTimeout = HttpClient::DefaultConnectTimeout;
+    std::chrono::milliseconds m_pictureStallTimeout = HttpClient::DefaultStallTimeout;
     QElapsedTimer m_progressClock;
     static constexpr qint64 ProgressRepaintMs = 40;
     int m_getCxnrRuns = 0;
@@ -151,17 +179,23 @@ private:
     void unmarkResultFavorite(const QString& cph);
 
     // Favorites state (UzjmFavorites.cpp).
-    void openFavoriteList(int listMode);
-    void sendNextFavoriteDelete();
-    void wbwebbFavoriteDeleteComplete();
+    void openFavoriteList(FavoriteList list);
+    void wbwebbFavoriteDeleteComplete(const QString& cph);
     QPointer<QWidget> m_listWindow; // the newest favorites or price-drop window
     int FavGridMouseY = 0;          // pointer Y in grid pixels at the latest move over DBGridEh2
-    struct FavoriteDelete {
-        QString url;
+    std::unique_ptr<TGetMM> m_favoritesFetcher;
+
+    // The large picture on its way (UzjmFavorites.cpp).
+    struct PendingPreview {
+        DBGridEh* grid = nullptr;
         QString cph;
+        QPoint panelPos;
     };
-    std::deque<FavoriteDelete> m_favoriteDeletes; // delete requests waiting for wbwebb
-    std::optional<FavoriteDelete> m_favoriteDeleteInFlight;
+    PendingPreview m_pendingPreview;
+    std::unique_ptr<LargePictureDownload> m_previewDownload;
+    void largePictureReady();
+    void showPreviewPicture(const QImage& picture, QPoint panelPos);
+    bool pointerOnPictureCell(DBGridEh& grid, const QString& cph) const;
 };
 
 // The program-wide reference to the main window (set before its construction starts).

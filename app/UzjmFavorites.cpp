@@ -9,23 +9,31 @@
 #include "links/Browser.h"
 #include "links/VersionPage.h"
 #include "results/PicturePreview.h"
+#include "results/ResultGridActions.h"
 #include "search/ResultPageReader.h"
 #include "service/Requests.h"
+#include "store/Error.h"
 #include "store/PictureCache.h"
 #include "store/SettingsRecord.h"
 #include "ui/Messages.h"
 #include "ui/ScreenCursor.h"
 
+#include <QCursor>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
 
 namespace kova {
 namespace {
 
-FavoriteList listOf(int listMode)
+ListMode listModeOf(FavoriteList list)
 {
-    return listMode == TextsOf(FavoriteList::PriceDrops).listMode ? FavoriteList::PriceDrops
-                                                                  : FavoriteList::Favorites;
+    return list == FavoriteList::PriceDrops ? ListMode::PriceDrops : ListMode::Favorites;
+}
+
+FavoriteList listOf(ListMode mode)
+{
+    return mode == ListMode::PriceDrops ? FavoriteList::PriceDrops : FavoriteList::Favorites;
 }
 
 // Every auxiliary window reads through the main window that owns it.
@@ -53,26 +61,22 @@ void Tfrmkova::wireFavoriteHandlers()
             [this](QPoint pos) { Guarded([this, pos] { DBGridEh2MouseMove(pos); }); });
     // Ctrl+Delete deletes at the service too, like the "删除收藏" cell.
     grid.setDeleteRowHandler([this] { deleteFavorite(); });
-
-    connect(&wbwebb, &PageLoader::DocumentComplete, this,
-            [this] { Guarded([this] { wbwebbFavoriteDeleteComplete(); }); });
 }
 
 void Tfrmkova::btn2Click()
 {
-    openFavoriteList(TextsOf(FavoriteList::Favorites).listMode);
+    openFavoriteList(FavoriteList::Favorites);
 }
 
 void Tfrmkova::btn3Click()
 {
-    openFavoriteList(TextsOf(FavoriteList::PriceDrops).listMode);
+    openFavoriteList(FavoriteList::PriceDrops);
 }
 
-void Tfrmkova::openFavoriteList(int listMode)
+void Tfrmkova::openFavoriteList(FavoriteList list)
 {
-    const FavoriteList list = listOf(listMode);
     const FavoriteListTexts& texts = TextsOf(list);
-    m_state.ListMode = texts.listMode;
+    m_state.ListMode = listModeOf(list);
     ui.btn1->setEnabled(true);
     ui.btn2->setEnabled(list != FavoriteList::Favorites);
     ui.btn3->setEnabled(list != FavoriteList::PriceDrops);
@@ -124,11 +128,11 @@ void Tfrmkova::readAuxiliaryPage(Tfrmsc& aux)
     const FavoriteListTexts& texts = TextsOf(list);
     // After a search command the list is still stored, but the user is looking at the
     // results: the progress panel, the status bar and messages belong to the search then.
-    const bool inView = m_state.ListMode == texts.listMode;
+    const bool inView = m_state.ListMode == listModeOf(list);
 
     SettingsRecord settings(qry2);
     FavoritesListReader reader(
-        {ADOQuery3, settings, *IdHTTP},
+        {ADOQuery3, settings},
         {m_state.UserId, m_state.AccountReplyExpected, m_state.TempDir, m_state.TaobaoPid, m_state.JdUnionId},
         list, [this, inView](int bar, const QString& label) {
             if (inView)
@@ -145,6 +149,15 @@ void Tfrmkova::readAuxiliaryPage(Tfrmsc& aux)
     aux.FavPageValid = outcome.pageValid;
     if (outcome.account)
         takeAccount(*outcome.account);
+    // The pictures come while the user already looks at the list; an earlier list's fetcher
+    // has nothing left to show.
+    if (m_favoritesFetcher)
+        m_favoritesFetcher->requestStop();
+    m_favoritesFetcher.reset();
+    if (!outcome.pictures.empty()) {
+        PictureCache(m_state.TempDir).ensureFolder();
+        m_favoritesFetcher = makeFetcher(std::move(outcome.pictures), ui.DBGridEh2);
+    }
 
     if (inView) {
         ui.suiProgressBar1->setValue(100);
@@ -201,7 +214,8 @@ void Tfrmkova::DBGridEh2CellClick(int dataCol)
         deleteFavorite();
         break;
     case FavoriteCellAction::PreviewPicture:
-        showPicturePreview(ADOQuery3, QPoint(ui.BigPanel->x(), FavoritePreviewTop(height(), FavGridMouseY)));
+        showPicturePreview(*ui.DBGridEh2,
+                           QPoint(ui.BigPanel->x(), FavoritePreviewTop(height(), FavGridMouseY)));
         break;
     case FavoriteCellAction::None:
         break;
@@ -217,61 +231,71 @@ void Tfrmkova::deleteFavorite()
         return;
     if (!AskOkCancel(DeleteFavoriteQuestion))
         return;
-    FavoriteDelete request{Requests().deleteFavorite(m_state.UserId, m_state.UserPassword, ufid),
-                           ADOQuery3.fieldText(QStringLiteral("cph"))};
-    // The row goes at once; the service is told without waiting for its reply.
+    const QString cph = ADOQuery3.fieldText(QStringLiteral("cph"));
+    // The row goes at once; the service is told without waiting for its reply, after any
+    // request of the page loader still under way.
     ADOQuery3.deleteRow();
-    m_favoriteDeletes.push_back(std::move(request));
-    sendNextFavoriteDelete();
+    navigate(
+        NavigationPurpose::DeleteFavorite,
+        [url = Requests().deleteFavorite(m_state.UserId, m_state.UserPassword, ufid)] { return url; }, cph);
     ui.StatusBar1->setPanelText(0, TextsOf(listOf(m_state.ListMode)).countText(ADOQuery3.recordCount()));
 }
 
-void Tfrmkova::sendNextFavoriteDelete()
+void Tfrmkova::wbwebbFavoriteDeleteComplete(const QString& cph)
 {
-    // One at a time: a new navigation of wbwebb would cancel a delete still on its way.
-    if (m_favoriteDeleteInFlight || m_favoriteDeletes.empty())
-        return;
-    m_favoriteDeleteInFlight = std::move(m_favoriteDeletes.front());
-    m_favoriteDeletes.pop_front();
-    wbwebb.Navigate(m_favoriteDeleteInFlight->url);
-}
-
-void Tfrmkova::wbwebbFavoriteDeleteComplete()
-{
-    if (!m_favoriteDeleteInFlight)
-        return;
-    // Another navigation of wbwebb (a search) may have cancelled the delete.
-    const bool delivered = wbwebb.lastUrl() == m_favoriteDeleteInFlight->url && !wbwebb.lastLoadFailed();
-    const QString cph = m_favoriteDeleteInFlight->cph;
-    m_favoriteDeleteInFlight.reset();
     // The service no longer keeps it: the result rows of the product invite a favorite again.
-    if (delivered)
-        unmarkResultFavorite(cph);
-    // The next request goes out once every reader of this completion has run. In results
-    // mode wbwebb's reply would be read as a result page, so deletes still waiting then
-    // are given up and reported.
-    QTimer::singleShot(0, this, [this, delivered] {
-        Guarded([this, delivered] {
-            bool undelivered = !delivered;
-            if (m_state.ListMode == 1 && !m_favoriteDeletes.empty()) {
-                m_favoriteDeletes.clear();
-                undelivered = true;
-            }
-            sendNextFavoriteDelete();
-            if (undelivered)
-                ShowInfo(DeleteNotDeliveredText);
-        });
-    });
+    unmarkResultFavorite(cph);
 }
 
-void Tfrmkova::showPicturePreview(const Dataset& rows, QPoint panelPos)
+void Tfrmkova::showPicturePreview(DBGridEh& grid, QPoint panelPos)
 {
-    const QString cph = rows.fieldText(QStringLiteral("cph"));
-    const QString dtp = rows.fieldText(QStringLiteral("dtp"));
-    if (dtp.isEmpty())
+    const Dataset* rows = grid.dataset();
+    if (rows == nullptr || !rows->isActive() || rows->recordCount() == 0)
         return;
-    const HourglassCursor hourglass;
-    const QImage picture = LoadLargePicture(*IdHTTP, PictureCache(m_state.TempDir), cph, dtp);
+    const QString cph = rows->fieldText(QStringLiteral("cph"));
+    const QString dtp = rows->fieldText(QStringLiteral("dtp"));
+    const PictureCache cache(m_state.TempDir);
+    // A product number that cannot name a file has no picture to show.
+    if (dtp.isEmpty() || cache.largePicturePath(cph).isEmpty())
+        return;
+    m_pendingPreview = {&grid, cph, panelPos};
+    if (QFileInfo::exists(cache.largePicturePath(cph))) {
+        m_previewDownload.reset();
+        const HourglassCursor hourglass;
+        showPreviewPicture(LoadLargePicture(*IdHTTP, cache, cph, dtp), panelPos);
+        return;
+    }
+    if (m_previewDownload && m_previewDownload->cph() == cph)
+        return; // on its way already; it shows where the pointer is now
+    m_previewDownload = std::make_unique<LargePictureDownload>(cph, dtp, cache);
+    m_previewDownload->setTimeouts(m_pictureConnectTimeout, m_pictureStallTimeout);
+    connect(m_previewDownload.get(), &LargePictureDownload::Ready, this,
+            [this, download = m_previewDownload.get()] {
+                if (download == m_previewDownload.get())
+                    Guarded([this] { largePictureReady(); });
+            });
+    SetScreenCursor(ScreenCursor::Hourglass);
+    m_previewDownload->start();
+}
+
+void Tfrmkova::largePictureReady()
+{
+    const std::unique_ptr<LargePictureDownload> download = std::move(m_previewDownload);
+    download->wait();
+    SetScreenCursor(ScreenCursor::Default);
+    const PendingPreview pending = m_pendingPreview;
+    m_pendingPreview = {};
+    // The user has moved on: the picture waits in the cache for the next click.
+    if (pending.grid == nullptr || pending.cph != download->cph() ||
+        !pointerOnPictureCell(*pending.grid, pending.cph))
+        return;
+    if (!download->error().isEmpty())
+        throw Error(download->error());
+    showPreviewPicture(download->picture(), pending.panelPos);
+}
+
+void Tfrmkova::showPreviewPicture(const QImage& picture, QPoint panelPos)
+{
     ui.BigImage->setPixmap(QPixmap::fromImage(picture));
     ui.BigPanel->move(panelPos);
     ui.BigPanel->raise();
@@ -279,6 +303,28 @@ void Tfrmkova::showPicturePreview(const Dataset& rows, QPoint panelPos)
     ui.BigPanel->setVisible(true);
     ui.BigImage->repaint();
     ui.BigPanel->repaint();
+}
+
+bool Tfrmkova::pointerOnPictureCell(DBGridEh& grid, const QString& cph) const
+{
+    if (!grid.isVisible() || grid.dataset() == nullptr)
+        return false;
+    const QPoint at = grid.viewport()->mapFromGlobal(QCursor::pos());
+    if (!grid.viewport()->rect().contains(at))
+        return false;
+    const QModelIndex cell = grid.indexAt(at);
+    if (!cell.isValid())
+        return false;
+    const bool pictureColumn =
+        &grid == ui.DBGridEh1
+            ? ResultCellActionFor(grid.column(cell.column()).field) == ResultCellAction::PreviewPicture
+            : FavoriteCellActionFor(grid.column(cell.column()).field) == FavoriteCellAction::PreviewPicture;
+    if (!pictureColumn)
+        return false;
+    const Dataset& rows = *grid.dataset();
+    const int cphColumn = indexOfField(rows.fieldNames(), QStringLiteral("cph"));
+    return cphColumn >= 0 && cell.row() < rows.recordCount() &&
+           rows.fieldAt(cell.row(), cphColumn).toString() == cph;
 }
 
 } // namespace kova

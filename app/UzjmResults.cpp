@@ -54,7 +54,9 @@ void Tfrmkova::DBGridEh1CellClick(int dataCol)
         addResultFavorite();
         break;
     case ResultCellAction::PreviewPicture:
-        showPicturePreview(ADOQuery2, ResultPreviewPosition(ui.BigPanel->pos(), ResultGridMouseY));
+        showPicturePreview(*ui.DBGridEh1,
+                           ResultPreviewPosition(ui.BigPanel->pos(), ResultGridMouseY, ui.BigPanel->size(),
+                                                 ui.BigPanel->parentWidget()->rect()));
         break;
     case ResultCellAction::None:
         break;

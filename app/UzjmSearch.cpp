@@ -10,6 +10,7 @@
 #include "store/SettingsRecord.h"
 #include "ui/Messages.h"
 
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QShortcut>
 
@@ -61,7 +62,7 @@ void Tfrmkova::labClick(int index)
 
 void Tfrmkova::suiButton4Click()
 {
-    m_state.ListMode = 1;
+    m_state.ListMode = ListMode::Results;
     ui.Edt_word->setText(ui.edt_key->text());
     ui.pan01->setVisible(true);
     ui.pan02->setVisible(false);
@@ -127,23 +128,31 @@ void Tfrmkova::suiButton1Click()
         ui.StatusBar1->setPanelText(0, IdleSearchText);
         return;
     }
-    m_searchUrl = Requests().listAll(m_state.SearchWord, m_state.UserId, m_state.UserPassword);
-    wbwebb.Navigate(m_searchUrl);
+    // Built when the request goes out: a search made before the first-run account reply has
+    // come waits for it and is sent with that account.
+    navigate(NavigationPurpose::Search, [this, word = m_state.SearchWord] {
+        return Requests().listAll(word, m_state.UserId, m_state.UserPassword);
+    });
 }
 
 void Tfrmkova::stopSearch()
 {
-    if (m_searchUrl.isEmpty() || !wbwebb.isLoading() || wbwebb.lastUrl() != m_searchUrl)
+    const bool waiting = m_navigations.drop(NavigationPurpose::Search) > 0;
+    const bool loading = m_navigations.current() == NavigationPurpose::Search && wbwebb.isLoading();
+    if (!waiting && !loading)
         return;
-    wbwebb.Stop();
-    m_searchUrl.clear();
+    if (loading) {
+        wbwebb.Stop();
+        m_navigations.abandon();
+        startNext();
+    }
     ui.suiImagePanel1->setVisible(false);
     ui.StatusBar1->setPanelText(0, SearchStoppedText);
 }
 
 void Tfrmkova::btn1Click()
 {
-    m_state.ListMode = 1;
+    m_state.ListMode = ListMode::Results;
     const int rows = ADOQuery2.recordCount();
     ui.StatusBar1->setPanelText(0, rows > 0 ? QStringLiteral("比价搜索结果有: %1 条记录").arg(rows)
                                             : IdleSearchText);
@@ -156,64 +165,107 @@ void Tfrmkova::btn1Click()
     ui.btn3->setEnabled(true);
 }
 
-void Tfrmkova::wbwebbDocumentComplete()
+void Tfrmkova::readResultPage(bool accountRequest)
 {
-    PictureCache(m_state.TempDir).ensureFolder();
-    wbwebb.readDocumentInto(mmo1);
-    if (m_state.ListMode != 1)
-        return;
-    // Only the account request and the searches are read here: a favorite's delete reply
-    // that arrives after the user went back to the results is no result page.
-    const Requests requests;
-    const QString url = wbwebb.lastUrl();
-    if (url != requests.randomUser() &&
-        !url.startsWith(requests.listAll({}, {}, {}).section(QLatin1Char('?'), 0, 0)))
-        return;
-    m_searchUrl.clear();
+    // The progress panel, the status bar and messages belong to the search the user looks at:
+    // not to the account reply read while a search waits behind it, nor to a search read
+    // while the favorites are shown (its rows are there when the user comes back).
+    const bool inView = m_state.ListMode == ListMode::Results &&
+                        !(accountRequest && m_navigations.waiting(NavigationPurpose::Search));
+    const auto progress = [this, inView](int bar, const QString& label) {
+        if (inView)
+            showProgress(bar, label);
+    };
 
     SettingsRecord settings(qry2);
-    ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings, *IdHTTP},
-                            {m_state.SearchWord, m_state.WordHasPictures, m_state.AccountReplyExpected,
-                             m_state.TempDir, m_state.TaobaoPid, m_state.JdUnionId,
-                             m_thumbnailFailures.get()},
-                            &rateOffer, [this](int bar, const QString& label) { showProgress(bar, label); });
-    const ResultPageReader::Outcome outcome = reader.read(mmo1);
+    ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings},
+                            {accountRequest ? QString() : m_state.SearchWord,
+                             !accountRequest && m_state.WordHasPictures, accountRequest, m_state.TempDir,
+                             m_state.TaobaoPid, m_state.JdUnionId},
+                            &rateOffer, progress);
+    if (accountRequest)
+        m_state.AccountReplyExpected = false;
+    ResultPageReader::Outcome outcome;
+    try {
+        outcome = reader.read(mmo1);
+    } catch (...) {
+        // The rows stored so far stay, listed and counted, and their pictures are fetched;
+        // the error itself is reported once by the handler's caller.
+        ADOQuery2.first();
+        if (inView) {
+            ui.suiImagePanel1->setVisible(false);
+            ui.StatusBar1->setPanelText(
+                0, QStringLiteral("本次搜索结果有: %1 条记录").arg(ADOQuery2.recordCount()));
+        }
+        if (QFileInfo(PictureCache(m_state.TempDir).folder()).isDir())
+            StartThumbnailFetcher({});
+        throw;
+    }
     if (outcome.account)
         takeAccount(*outcome.account);
 
     ADOQuery2.first();
-    ui.suiProgressBar1->setValue(100);
-    ui.lbl2->setText(SearchEndText);
-    ui.suiImagePanel1->setVisible(false);
-    ui.StatusBar1->setPanelText(0, QStringLiteral("本次搜索结果有: %1 条记录").arg(ADOQuery2.recordCount()));
+    if (inView) {
+        ui.suiProgressBar1->setValue(100);
+        ui.lbl2->setText(SearchEndText);
+        ui.suiImagePanel1->setVisible(false);
+        ui.StatusBar1->setPanelText(0,
+                                    QStringLiteral("本次搜索结果有: %1 条记录").arg(ADOQuery2.recordCount()));
+    }
 
     DBGridEh& grid = *ui.DBGridEh1;
     for (const char* field : {"cpmc", "bz2"})
         grid.setColumnFontColor(grid.columnOfField(QString::fromLatin1(field)), QColor(0, 0, 255));
     grid.setColumnFontColor(grid.columnOfField(QStringLiteral("pjjb")), QColor(128, 0, 64));
 
-    if (ADOQuery2.recordCount() > ResultPageReader::ThumbnailsWhileReading) {
-        ADOQuery4.close();
-        ADOQuery4.setSql(QStringLiteral("select * from cxnr order by jg"));
-        ADOQuery4.open();
-        StartThumbnailFetcher();
-    }
-    if (!m_state.AccountReplyExpected && ADOQuery2.recordCount() == 0)
+    if (inView && !accountRequest && ADOQuery2.recordCount() == 0)
         ShowInfo(outcome.resultPage ? NoResultsText : NoNetworkText);
+    PictureCache(m_state.TempDir).ensureFolder();
+    StartThumbnailFetcher(std::move(outcome.firstThumbnails));
 }
 
-void Tfrmkova::StartThumbnailFetcher()
+void Tfrmkova::StartThumbnailFetcher(std::vector<PictureItem> first)
 {
+    // Every row whose thumbnail the cache lacks, also one that failed at an earlier search;
+    // the first twelve of a new keyword go first, then the rest in price order.
+    ADOQuery4.close();
+    ADOQuery4.setSql(QStringLiteral("select * from cxnr order by jg"));
+    ADOQuery4.open();
+    const PictureCache cache(m_state.TempDir);
+    std::vector<PictureItem> items = std::move(first);
+    QSet<QString> named;
+    for (const PictureItem& item : items)
+        named.insert(item.cph);
+    items.reserve(items.size() + static_cast<size_t>(ADOQuery4.recordCount()));
+    for (ADOQuery4.first(); !ADOQuery4.eof(); ADOQuery4.next()) {
+        const QString cph = ADOQuery4.fieldText(QStringLiteral("cph"));
+        const QString path = cache.thumbnailPath(cph);
+        if (path.isEmpty() || named.contains(cph) || QFileInfo::exists(path))
+            continue;
+        named.insert(cph);
+        items.push_back({cph, ADOQuery4.fieldText(QStringLiteral("xtp"))});
+    }
+    if (items.empty())
+        return;
     std::erase_if(m_fetchers, [](const std::unique_ptr<TGetMM>& f) { return f->isFinished(); });
-    std::vector<TGetMM::Item> items;
-    items.reserve(static_cast<size_t>(ADOQuery4.recordCount()));
-    for (ADOQuery4.first(); !ADOQuery4.eof(); ADOQuery4.next())
-        items.push_back(
-            {ADOQuery4.fieldText(QStringLiteral("cph")), ADOQuery4.fieldText(QStringLiteral("xtp"))});
+    m_fetchers.push_back(makeFetcher(std::move(items), ui.DBGridEh1));
+}
+
+std::unique_ptr<TGetMM> Tfrmkova::makeFetcher(std::vector<PictureItem> items, DBGridEh* grid)
+{
     auto fetcher = std::make_unique<TGetMM>(std::move(items), m_state.TempDir, m_thumbnailFailures);
-    connect(fetcher.get(), &TGetMM::pictureSaved, this, [this] { ui.DBGridEh1->viewport()->update(); });
+    fetcher->setTimeouts(m_pictureConnectTimeout, m_pictureStallTimeout);
+    connect(fetcher.get(), &TGetMM::pictureSaved, grid, [grid] { grid->viewport()->update(); });
+    // The last picture's failure is drawn as such, not as "loading".
+    connect(fetcher.get(), &QThread::finished, grid, [grid] { grid->viewport()->update(); });
     fetcher->start();
-    m_fetchers.push_back(std::move(fetcher));
+    return fetcher;
+}
+
+void Tfrmkova::setPictureTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall)
+{
+    m_pictureConnectTimeout = connect;
+    m_pictureStallTimeout = stall;
 }
 
 void Tfrmkova::get_cxnr()

@@ -118,7 +118,7 @@ void BM_ReadPageIntoDatabase(benchmark::State& state)
         search.word = QStringLiteral("x");
         search.wordHasPictures = true;
         ResultPageReader reader(
-            {words, rows, pictures, settings, http}, search,
+            {words, rows, pictures, settings}, search,
             [](qint64 count, const QString& merchant, const QString& name) {
                 return OfferRatings{AuthenticityLabel(count, merchant, name),
                                     StarRating(count, merchant, name)};

@@ -8,6 +8,8 @@
 #include "store/Dataset.h"
 #include "store/PictureCache.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <array>
 
@@ -37,7 +39,6 @@ QString FavoriteListTexts::countText(int rows) const
 const FavoriteListTexts& TextsOf(FavoriteList list)
 {
     static const FavoriteListTexts favorites{
-        2,
         QStringLiteral("当前操作: 商品收藏夹"),
         QStringLiteral("正在获取商品收藏夹数据，请稍后...... "),
         QStringLiteral("正在获取商品收藏夹数据： （"),
@@ -45,11 +46,8 @@ const FavoriteListTexts& TextsOf(FavoriteList list)
         QStringLiteral("您收藏的商品共有: "),
     };
     static const FavoriteListTexts priceDrops{
-        3,
-        QStringLiteral("当前操作: 商品降价通知"),
-        QStringLiteral("正在获取商品降价通知，请稍后...... "),
-        QStringLiteral("正在获取商品降价通知： （"),
-        QStringLiteral("获取商品降价通知结束 "),
+        QStringLiteral("当前操作: 商品降价通知"),     QStringLiteral("正在获取商品降价通知，请稍后...... "),
+        QStringLiteral("正在获取商品降价通知： （"),  QStringLiteral("获取商品降价通知结束 "),
         QStringLiteral("您收藏的商品共有降价通知: "),
     };
     return list == FavoriteList::Favorites ? favorites : priceDrops;
@@ -121,12 +119,9 @@ void FavoritesListReader::readRow(const PageText& page, int rowLine, Outcome& ou
     rows.post();
     ++outcome.stored;
 
-    // A picture that cannot be fetched leaves the row without one; the next fetch of the
-    // list tries again.
-    const ThumbnailFetch fetch =
-        fetchMissingThumbnail(m_db.http, PictureCache(m_context.tempDir), cells[3], cells[5]);
-    outcome.downloaded += fetch == ThumbnailFetch::Saved ? 1 : 0;
-    outcome.pictureFailures += fetch == ThumbnailFetch::Failed ? 1 : 0;
+    const QString picture = PictureCache(m_context.tempDir).thumbnailPath(cells[3]);
+    if (!picture.isEmpty() && !QFileInfo::exists(picture))
+        outcome.pictures.push_back({cells[3], cells[5]});
 
     m_progress(ListProgress(outcome.stored, outcome.rowLines), m_texts.rowText(cells[11], cells[4]));
 }

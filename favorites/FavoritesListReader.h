@@ -1,26 +1,26 @@
 #pragma once
 
 #include "search/AccountReply.h"
+#include "service/PictureDownload.h"
 
 #include <QString>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace kova {
 
 class Dataset;
-class HttpClient;
 class PageText;
 class SettingsRecord;
 
 // The two lists the service keeps for an account: the favorites and the price-drop
-// notices among them. Both are read into scnr the same way; they differ in ListMode,
-// the request and the texts the user sees.
+// notices among them. Both are read into scnr the same way; they differ in the view that
+// shows them, the request and the texts the user sees.
 enum class FavoriteList { Favorites, PriceDrops };
 
 struct FavoriteListTexts {
-    int listMode;    // 2 or 3
     QString status;  // status bar while the list is fetched
     QString waiting; // progress label before the page arrives
     QString row;     // progress label per row, followed by merchant "） " name
@@ -36,15 +36,14 @@ const FavoriteListTexts& TextsOf(FavoriteList list);
 // line holds "序列" (the header caption) or the account's user id. Every "<TR>" line not
 // followed by a "序列" line starts a row of twelve cell lines; each row is appended to
 // scnr with its non-empty cells, the product link as text with the operator's affiliate
-// ids, and its small picture is downloaded into the picture cache when missing. A row cut
-// short by the end of the page stores nothing. A picture that cannot be fetched leaves the
-// row without one; the reading goes on.
+// ids. A row cut short by the end of the page stores nothing. The reading never waits for
+// the network: the small pictures the cache lacks are named in the outcome for the caller
+// to fetch.
 class FavoritesListReader {
 public:
     struct Objects {
         Dataset& favorites; // open on scnr (the favorites grid's query)
         SettingsRecord& settings;
-        HttpClient& http;
     };
     // What the reading needs to know of the program, as it stands when the page arrives.
     struct Context {
@@ -58,13 +57,12 @@ public:
     using Progress = std::function<void(int bar, const QString& label)>;
 
     struct Outcome {
-        bool pageValid = false; // FavPageValid
-        int rowLines = 0;       // "<TR>" lines of the page, header rows included
-        int stored = 0;         // rows appended to scnr
-        int skipped = 0;        // rows cut short by the end of the page, left out
-        int downloaded = 0;     // small pictures fetched
-        int pictureFailures = 0;
-        std::optional<Account> account; // the account the page's reply stored
+        bool pageValid = false;            // FavPageValid
+        int rowLines = 0;                  // "<TR>" lines of the page, header rows included
+        int stored = 0;                    // rows appended to scnr
+        int skipped = 0;                   // rows cut short by the end of the page, left out
+        std::vector<PictureItem> pictures; // small pictures the cache lacks, in list order
+        std::optional<Account> account;    // the account the page's reply stored
     };
 
     FavoritesListReader(Objects objects, Context context, FavoriteList list, Progress progress);

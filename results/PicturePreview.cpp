@@ -1,5 +1,6 @@
 #include "results/PicturePreview.h"
 
+#include "service/HttpClient.h"
 #include "service/PictureDownload.h"
 #include "store/Error.h"
 #include "store/JpegLoader.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+
+#include <algorithm>
 
 namespace kova {
 
@@ -33,9 +36,43 @@ QImage LoadLargePicture(HttpClient& http, const PictureCache& cache, const QStri
     return std::move(loaded.image);
 }
 
-QPoint ResultPreviewPosition(QPoint current, int gridMouseY)
+QPoint ResultPreviewPosition(QPoint current, int gridMouseY, QSize panel, const QRect& inside)
 {
-    return {current.x(), gridMouseY - 55};
+    const int bottom = inside.bottom() + 1 - panel.height();
+    return {current.x(), std::max(inside.top(), std::min(gridMouseY - 55, bottom))};
+}
+
+LargePictureDownload::LargePictureDownload(QString cph, QString dtp, PictureCache cache, QObject* parent)
+    : QThread(parent), m_cph(std::move(cph)), m_dtp(std::move(dtp)), m_cache(std::move(cache)),
+      m_http(std::make_unique<HttpClient>())
+{
+}
+
+LargePictureDownload::~LargePictureDownload()
+{
+    cancel();
+    wait();
+}
+
+void LargePictureDownload::setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall)
+{
+    m_http->setConnectTimeout(connect);
+    m_http->setStallTimeout(stall);
+}
+
+void LargePictureDownload::cancel()
+{
+    m_http->cancel();
+}
+
+void LargePictureDownload::run()
+{
+    try {
+        m_picture = LoadLargePicture(*m_http, m_cache, m_cph, m_dtp);
+    } catch (const std::exception& e) {
+        m_error = QString::fromUtf8(e.what());
+    }
+    emit Ready();
 }
 
 } // namespace kova

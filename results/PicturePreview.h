@@ -1,13 +1,19 @@
 #pragma once
 
+#include "store/PictureCache.h"
+
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <QString>
+#include <QThread>
+
+#include <chrono>
+#include <memory>
 
 namespace kova {
 
 class HttpClient;
-class PictureCache;
 
 // The large picture of a product for the preview panel: when the cache holds no file
 // cph + "_dtp.jpg", `dtp` is downloaded into it first (blocking). When the file is still
@@ -21,7 +27,41 @@ QImage LoadLargePicture(HttpClient& http, const PictureCache& cache, const QStri
 inline constexpr int LargePictureSide = 340;
 
 // Where the preview panel goes: the result grid puts its top 55 pixels above the
-// pointer's grid Y; the left edge stays where the layout put it.
-QPoint ResultPreviewPosition(QPoint current, int gridMouseY);
+// pointer's grid Y; the left edge stays where the layout put it. The panel is kept inside
+// `inside` (the window's rectangle in the panel's parent's coordinates): it never hangs
+// below the window's bottom or above its top.
+QPoint ResultPreviewPosition(QPoint current, int gridMouseY, QSize panel, const QRect& inside);
+
+// The large picture of one product fetched and decoded on a thread of its own, so the
+// window keeps answering while the picture host is slow. Ready() arrives on the owner's
+// thread once the run has ended; picture() is then set, or error() says why not.
+class LargePictureDownload : public QThread {
+    Q_OBJECT
+public:
+    LargePictureDownload(QString cph, QString dtp, PictureCache cache, QObject* parent = nullptr);
+    ~LargePictureDownload() override; // cancels a download under way and joins
+
+    void setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall);
+    void cancel();
+
+    const QString& cph() const { return m_cph; }
+    // Valid after Ready().
+    const QImage& picture() const { return m_picture; }
+    const QString& error() const { return m_error; }
+
+signals:
+    void Ready();
+
+protected:
+    void run() override;
+
+private:
+    QString m_cph;
+    QString m_dtp;
+    PictureCache m_cache;
+    std::unique_ptr<HttpClient> m_http; // used on the download's thread only
+    QImage m_picture;
+    QString m_error;
+};
 
 } // namespace kova

@@ -3,12 +3,12 @@
 #include "links/AffiliateLinks.h"
 #include "service/HtmlToText.h"
 #include "service/PageText.h"
-#include "service/PictureDownload.h"
 #include "store/Dataset.h"
 #include "store/PictureCache.h"
 #include "store/SettingsRecord.h"
 
 #include <QDate>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <optional>
@@ -20,6 +20,24 @@ const QString EmptyCell = QStringLiteral("<TD></TD>");
 const QString RowStart = QStringLiteral("<TR>");
 const QString TableStart = QStringLiteral("<TABLE");
 const QString HeaderCell = QStringLiteral("<TH");
+
+// The tpid values of the picture records the keyword's query holds.
+QSet<QString> recordedProducts(const Dataset& pictures)
+{
+    QSet<QString> recorded;
+    if (!pictures.isActive())
+        return recorded;
+    const QStringList names = pictures.fieldNames();
+    const auto at = std::find_if(names.begin(), names.end(), [](const QString& name) {
+        return name.compare(QLatin1String("tpid"), Qt::CaseInsensitive) == 0;
+    });
+    if (at == names.end())
+        return recorded;
+    const int column = static_cast<int>(at - names.begin());
+    for (int row = 0; row < pictures.recordCount(); ++row)
+        recorded.insert(pictures.fieldAt(row, column).toString());
+    return recorded;
+}
 
 std::optional<qint64> wholeNumber(const QString& text)
 {
@@ -73,6 +91,8 @@ ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
     outcome.resultPage = !page.failedLoad() && table && !headerCells;
 
     countKeyword();
+    if (m_search.wordHasPictures)
+        m_recorded = recordedProducts(m_db.pictures);
 
     // Every result row carries one empty cell, so a page of one offer has one such line.
     if (outcome.emptyCells < 1)
@@ -157,15 +177,14 @@ bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outco
     const int bar = std::min(100, 20 + outcome.stored * 100 / outcome.emptyCells);
     m_progress(bar, QStringLiteral("正在进行智能比价搜索： （") + sjlx + QStringLiteral("） ") + cpmc);
 
-    if (!m_search.wordHasPictures) {
-        if (outcome.stored <= ThumbnailsWhileReading) {
-            // A picture that cannot be fetched leaves the row without one; the fetcher or
-            // a later search tries again.
-            const ThumbnailFetch fetch =
-                fetchMissingThumbnail(m_db.http, PictureCache(m_search.tempDir), cph, xtp, m_search.failures);
-            outcome.downloaded += fetch == ThumbnailFetch::Saved ? 1 : 0;
-            outcome.downloadFailures += fetch == ThumbnailFetch::Failed ? 1 : 0;
-        }
+    if (!m_search.wordHasPictures && outcome.stored <= ThumbnailsWhileReading) {
+        const QString path = PictureCache(m_search.tempDir).thumbnailPath(cph);
+        if (!path.isEmpty() && !QFileInfo::exists(path))
+            outcome.firstThumbnails.push_back({cph, xtp});
+    }
+    // A keyword searched before records only the products new to it, so that their
+    // thumbnails are drawn too.
+    if (!m_search.wordHasPictures || !m_recorded.contains(cph)) {
         Dataset& pictures = m_db.pictures;
         pictures.append();
         pictures.setField(QStringLiteral("word"), m_search.word);
@@ -173,6 +192,8 @@ bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outco
         pictures.setField(QStringLiteral("bh"), QString::number(*bh));
         pictures.post();
         ++outcome.pictureRecords;
+        if (m_search.wordHasPictures)
+            m_recorded.insert(cph);
     }
     return true;
 }

@@ -1,19 +1,20 @@
 #pragma once
 
 #include "search/AccountReply.h"
+#include "service/PictureDownload.h"
 
+#include <QSet>
 #include <QString>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace kova {
 
 class Dataset;
-class HttpClient;
 class PageText;
 class SettingsRecord;
-class ThumbnailFailures;
 
 // The value of a cell line: the text from its fifth character up to its first "</TD>";
 // empty when the line has no "</TD>".
@@ -32,8 +33,10 @@ using RateOffer = std::function<OfferRatings(qint64 count, const QString& mercha
 
 // Reads a page that the main page loader brought in results mode: the first-run account
 // reply and the result page of a search. Stores the keyword statistics in `word`, one
-// `cxnr` row per result row (through the result query, so the grid follows), the picture
-// records of a new keyword in `tpb` and the first twelve thumbnails of a new keyword.
+// `cxnr` row per result row (through the result query, so the grid follows) and a picture
+// record in `tpb` for every product the keyword has none for yet. It never waits for the
+// network: the first twelve thumbnails of a new keyword are named in the outcome for the
+// caller to fetch first.
 class ResultPageReader {
 public:
     struct Objects {
@@ -41,7 +44,6 @@ public:
         Dataset& results;  // open on cxnr (the grid's query)
         Dataset& pictures; // open on the keyword's tpb rows
         SettingsRecord& settings;
-        HttpClient& http;
     };
     // What the reading needs to know of the program, as it stands when the page arrives.
     struct Search {
@@ -51,7 +53,6 @@ public:
         QString tempDir;   // of the picture cache
         QString taobaoPid; // affiliate ids written into the product links
         QString jdUnionId;
-        ThumbnailFailures* failures = nullptr; // where failed thumbnails are noted
     };
     // Called with the bar position (0..100) and the label text as the reading advances.
     using Progress = std::function<void(int bar, const QString& label)>;
@@ -60,8 +61,9 @@ public:
         int emptyCells = 0; // lines holding "<TD></TD>"
         int stored = 0;     // rows appended to cxnr
         int skipped = 0;    // malformed rows left out
-        int downloaded = 0; // thumbnails fetched while reading
-        int downloadFailures = 0;
+        // The thumbnails to fetch before any other: the first twelve rows of a new keyword
+        // whose files the cache lacks, in page order.
+        std::vector<PictureItem> firstThumbnails;
         int pictureRecords = 0;         // tpb rows added
         std::optional<Account> account; // the account the page's reply stored
         // The page loaded and has the result table's shape: a table without header cells.
@@ -82,6 +84,7 @@ private:
 
     Objects m_db;
     Search m_search;
+    QSet<QString> m_recorded; // products of a keyword searched before that have a picture record
     RateOffer m_rate;
     Progress m_progress;
 };

@@ -19,6 +19,12 @@ TGetMM::~TGetMM()
     wait();
 }
 
+void TGetMM::setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall)
+{
+    m_http->setConnectTimeout(connect);
+    m_http->setStallTimeout(stall);
+}
+
 void TGetMM::requestStop()
 {
     m_stop = true;
@@ -28,12 +34,16 @@ void TGetMM::requestStop()
 void TGetMM::run()
 {
     const PictureCache cache(m_tempDir);
+    SilentHosts silent;
     for (const Item& item : m_items) {
         if (m_stop)
             return;
         // A row whose picture cannot be fetched keeps its placeholder; a later search
         // tries it again.
-        switch (fetchMissingThumbnail(*m_http, cache, item.cph, item.xtp, m_failures.get())) {
+        const ThumbnailFetch fetch =
+            fetchMissingThumbnail(*m_http, cache, item.cph, item.url, m_failures.get(), &silent);
+        m_silentHosts = silent.count();
+        switch (fetch) {
         case ThumbnailFetch::Saved:
             ++m_downloaded;
             emit pictureSaved(item.cph);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -53,27 +54,67 @@ bool downloadPicture(HttpClient& http, const QString& url, const QString& target
 
 namespace {
 
-ThumbnailFetch fetchThumbnail(HttpClient& http, const QString& target, const QString& url)
+ThumbnailFetch fetchThumbnail(HttpClient& http, const QString& target, const QString& url,
+                              SilentHosts* silent)
 {
     if (target.isEmpty())
         return ThumbnailFetch::Unnamed;
     if (QFileInfo::exists(target))
         return ThumbnailFetch::Present;
-    if (url.isEmpty())
+    if (url.isEmpty() || (silent && silent->contains(url)))
         return ThumbnailFetch::Failed;
     try {
         return downloadPicture(http, url, target) ? ThumbnailFetch::Saved : ThumbnailFetch::Present;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        if (silent)
+            silent->noteFailure(url, e);
         return ThumbnailFetch::Failed;
     }
 }
 
+QString hostOf(const QString& url)
+{
+    const QUrl parsed(url);
+    return parsed.isValid() ? parsed.host().toLower() + QLatin1Char(':') + QString::number(parsed.port(80))
+                            : QString();
+}
+
 } // namespace
 
-ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache, const QString& cph,
-                                     const QString& url, ThumbnailFailures* failures)
+bool SilentHosts::contains(const QString& url) const
 {
-    const ThumbnailFetch fetch = fetchThumbnail(http, cache.thumbnailPath(cph), url);
+    const QString host = hostOf(url);
+    return !host.isEmpty() && m_hosts.contains(host);
+}
+
+void SilentHosts::noteFailure(const QString& url, const std::exception& error)
+{
+    const auto* http = dynamic_cast<const HttpError*>(&error);
+    if (http == nullptr)
+        return; // the picture was unusable or could not be written: the host answered
+    switch (http->kind()) {
+    case HttpError::Kind::Connect:
+    case HttpError::Kind::Stall:
+    case HttpError::Kind::Transfer:
+        break;
+    case HttpError::Kind::Status:
+        if (http->status() < 500)
+            return;
+        break;
+    case HttpError::Kind::Redirect:
+    case HttpError::Kind::TooLarge:
+    case HttpError::Kind::Cancelled:
+        return;
+    }
+    const QString host = hostOf(url);
+    if (!host.isEmpty())
+        m_hosts.insert(host);
+}
+
+ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache, const QString& cph,
+                                     const QString& url, ThumbnailFailures* failures, SilentHosts* silent)
+{
+    const ThumbnailFetch fetch = fetchThumbnail(http, cache.thumbnailPath(cph), url, silent);
     if (failures)
         failures->record(cph, fetch);
     return fetch;

@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QString>
 
+#include <exception>
 #include <mutex>
 
 namespace kova {
@@ -30,8 +31,32 @@ enum class ThumbnailFetch {
     Failed,
 };
 class ThumbnailFailures;
+class SilentHosts;
+// With `silent` given, a host that has already refused, stalled or failed costs no further
+// attempt (the picture counts as failed), and a new such failure is noted there.
 ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache, const QString& cph,
-                                     const QString& url, ThumbnailFailures* failures = nullptr);
+                                     const QString& url, ThumbnailFailures* failures = nullptr,
+                                     SilentHosts* silent = nullptr);
+
+// A picture to fetch: the product number that names its file and its address.
+struct PictureItem {
+    QString cph;
+    QString url;
+};
+
+// The picture hosts that did not answer during one run of downloads: one that refused the
+// connection, stalled past the time-out, broke the transfer or answered with a server
+// error. A run skips them for its rest, so a dead host costs one time-out, not one per
+// picture. A host that answers "not found" for one picture is not silent.
+class SilentHosts {
+public:
+    bool contains(const QString& url) const;
+    void noteFailure(const QString& url, const std::exception& error);
+    int count() const { return static_cast<int>(m_hosts.size()); }
+
+private:
+    QSet<QString> m_hosts;
+};
 
 // The products whose latest thumbnail download failed, so the grid can say that no picture
 // is coming instead of "loading". A later download that saves the file takes a product off

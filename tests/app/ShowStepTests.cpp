@@ -82,7 +82,7 @@ TEST_F(ShowStep, SetsStateViewsAndTexts)
 {
     Tfrmkova& w = start();
     const ProgramState& s = w.state();
-    EXPECT_EQ(s.ListMode, 1);
+    EXPECT_EQ(s.ListMode, ListMode::Results);
     EXPECT_TRUE(s.AccountReplyExpected);
     EXPECT_TRUE(s.TempDir.endsWith(QLatin1Char('/')));
     EXPECT_TRUE(QFileInfo(s.TempDir + QStringLiteral("kvpic")).isDir());

@@ -20,6 +20,7 @@
 #include "ui/ScreenCursor.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QRegularExpression>
@@ -118,6 +119,14 @@ protected:
     {
         button->click();
         ASSERT_TRUE(waitUntil([this] { return auxiliaryWindowsGone(); }, 10000));
+        ASSERT_TRUE(picturesDone());
+    }
+    // The list's pictures come after the reading, off the window's thread.
+    bool picturesDone()
+    {
+        return waitUntil(
+            [this] { return !window->favoritesFetcher() || window->favoritesFetcher()->isFinished(); },
+            10000);
     }
 
     int rowCount() const { return window->ADOQuery3.recordCount(); }
@@ -189,6 +198,7 @@ protected:
         window->ui.btn2->click();
         ASSERT_TRUE(waitUntil([this] { return auxiliaryWindowsGone(); }, 10000));
         ASSERT_EQ(rowCount(), 3);
+        ASSERT_TRUE(picturesDone());
     }
 };
 
@@ -197,7 +207,7 @@ TEST_F(FavoritesCommand, ClickShowsTheViewAndEmptiesTheTableAtOnce)
     Tfrmkova& w = *window;
     w.ui.btn2->click();
     // At once: the mode, the buttons, the view, the progress panel and an empty table.
-    EXPECT_EQ(w.state().ListMode, 2);
+    EXPECT_EQ(w.state().ListMode, ListMode::Favorites);
     EXPECT_TRUE(w.ui.btn1->isEnabled());
     EXPECT_FALSE(w.ui.btn2->isEnabled());
     EXPECT_TRUE(w.ui.btn3->isEnabled());
@@ -277,7 +287,7 @@ TEST_F(FavoritesWindow, PriceDropMadeOnTheServerAppearsInTheNotices)
     addFavorites(QStringLiteral("test6"), {1, 2, 3, 4, 5, 6});
     server().dropPricesNow();
     runList(w.ui.btn3);
-    EXPECT_EQ(w.state().ListMode, 3);
+    EXPECT_EQ(w.state().ListMode, ListMode::PriceDrops);
     EXPECT_TRUE(w.ui.btn2->isEnabled());
     EXPECT_FALSE(w.ui.btn3->isEnabled());
     EXPECT_EQ(requestsWith(QStringLiteral("&d=down ")), 1);
@@ -416,7 +426,7 @@ TEST_F(FavoritesWindow, NoticesRightAfterFavoritesFillTheTableAlone)
     EXPECT_EQ(stored, notices);
     EXPECT_EQ(db.count(QStringLiteral("scnr")), static_cast<int>(notices.size()));
     EXPECT_EQ(status(), TextsOf(FavoriteList::PriceDrops).countText(static_cast<int>(notices.size())));
-    EXPECT_EQ(w.state().ListMode, 3);
+    EXPECT_EQ(w.state().ListMode, ListMode::PriceDrops);
     EXPECT_TRUE(messages.empty());
 }
 
@@ -529,6 +539,15 @@ protected:
     {
         grid()->scrollTo(grid()->datasetModel()->index(row, col));
         return grid()->cellRect(row, col).center();
+    }
+    // A click on the current row's picture with the pointer on it, then the wait for the
+    // large picture's download to end.
+    void clickPicture()
+    {
+        const int row = window->ADOQuery3.recNo() - 1;
+        QCursor::setPos(grid()->viewport()->mapToGlobal(cellCentre(row, 0)));
+        emit grid()->CellClick(0);
+        EXPECT_TRUE(waitUntil([this] { return !window->previewPending(); }, 10000));
     }
     bool deleteRequested(const QString& ufid)
     {
@@ -671,7 +690,7 @@ TEST_F(FavoritesGrid, PreviewPlacementFollowsThePointer)
     EXPECT_FALSE(QFileInfo::exists(path));
 
     window->DBGridEh2MouseMove(QPoint(5, 450));
-    window->DBGridEh2CellClick(0);
+    clickPicture();
     EXPECT_TRUE(window->ui.BigPanel->isVisible());
     EXPECT_EQ(window->ui.BigPanel->y(), 330);
     EXPECT_EQ(window->ui.BigPanel->x(), 83);
@@ -679,7 +698,7 @@ TEST_F(FavoritesGrid, PreviewPlacementFollowsThePointer)
     EXPECT_EQ(CurrentScreenCursor(), ScreenCursor::Default);
 
     window->DBGridEh2MouseMove(QPoint(5, 200));
-    window->DBGridEh2CellClick(0);
+    clickPicture();
     EXPECT_EQ(window->ui.BigPanel->y(), 170);
     EXPECT_EQ(requestsWith(QStringLiteral("_b.jpg")), 1); // the second time from the cache
     EXPECT_TRUE(messages.empty());
@@ -688,7 +707,7 @@ TEST_F(FavoritesGrid, PreviewPlacementFollowsThePointer)
 TEST_F(FavoritesGrid, PointerOverCellsSetsTheCursorAndHidesThePreview)
 {
     select(0);
-    window->DBGridEh2CellClick(0);
+    clickPicture();
     ASSERT_TRUE(window->ui.BigPanel->isVisible());
     const QPoint offset = grid()->viewport()->geometry().topLeft();
 
@@ -720,7 +739,7 @@ TEST_F(FavoritesGrid, UndecodableLargePictureIsReportedAndRemoved)
     broken.write("<html>not a picture</html>");
     broken.close();
     window->DBGridEh2MouseMove(QPoint(5, 200));
-    emit grid()->CellClick(0);
+    clickPicture();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages.front().kind, Message::Kind::Error);
     EXPECT_FALSE(QFileInfo::exists(path));
@@ -728,7 +747,7 @@ TEST_F(FavoritesGrid, UndecodableLargePictureIsReportedAndRemoved)
     EXPECT_EQ(CurrentScreenCursor(), ScreenCursor::Default);
 
     // The next click downloads it anew.
-    emit grid()->CellClick(0);
+    clickPicture();
     EXPECT_TRUE(window->ui.BigPanel->isVisible());
     EXPECT_EQ(messages.size(), 1u);
 }

@@ -43,9 +43,10 @@ INSTANTIATE_TEST_SUITE_P(
     Tables, Ratings,
     ::testing::Values(
         // Merchants other than Taobao: boundaries 10/11 and 100/101, with and without 正品.
-        Case{101, Jd, Plain, S5, Baozhang}, Case{100, Jd, Plain, S4, Baozhang}, Case{11, Jd, Genuine, S4, Baozhang},
-        Case{10, Jd, Genuine, S3, Baozhang}, Case{0, Tmall, Plain, S3, Baozhang},
-        Case{-5, Tmall, Plain, S3, Baozhang}, Case{50000, Tmall, Genuine, S5, Baozhang},
+        Case{101, Jd, Plain, S5, Baozhang}, Case{100, Jd, Plain, S4, Baozhang},
+        Case{11, Jd, Genuine, S4, Baozhang}, Case{10, Jd, Genuine, S3, Baozhang},
+        Case{0, Tmall, Plain, S3, Baozhang}, Case{-5, Tmall, Plain, S3, Baozhang},
+        Case{50000, Tmall, Genuine, S5, Baozhang},
         // Taobao with 正品.
         Case{150, Taobao, Genuine, S5, QString()}, Case{101, Taobao, Genuine, S5, QString()},
         Case{100, Taobao, Genuine, S4, Kexin}, Case{50, Taobao, Genuine, S4, Kexin},

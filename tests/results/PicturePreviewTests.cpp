@@ -109,10 +109,15 @@ TEST_F(LargePicture, RefusesAnEmptyAddressAndProductNumbersThatLeaveTheFolder)
     EXPECT_EQ(pictureRequests(), 0);
 }
 
-TEST(PreviewPlacement, TopIs55AbovePointerAndLeftStays)
+TEST(PreviewPlacement, TopIs55AbovePointerLeftStaysAndThePanelStaysInsideTheWindow)
 {
-    EXPECT_EQ(ResultPreviewPosition(QPoint(83, 168), 300), QPoint(83, 245));
-    EXPECT_EQ(ResultPreviewPosition(QPoint(83, 168), 30), QPoint(83, -25));
+    const QRect window(0, 0, 1020, 700);
+    const QSize panel(350, 350);
+    EXPECT_EQ(ResultPreviewPosition(QPoint(83, 168), 300, panel, window), QPoint(83, 245));
+    EXPECT_EQ(ResultPreviewPosition(QPoint(83, 168), 30, panel, window), QPoint(83, 0));
+    EXPECT_EQ(ResultPreviewPosition(QPoint(83, 168), 650, panel, window), QPoint(83, 350));
+    EXPECT_EQ(ResultPreviewPosition(QPoint(83, 168), 405, panel, window), QPoint(83, 350));
+    EXPECT_EQ(ResultPreviewPosition(QPoint(83, 168), 404, panel, window), QPoint(83, 349));
 }
 
 TEST(FavoriteQueue, SendsOneAtATimeInOrderAndRefusesADuplicateRow)

@@ -284,6 +284,10 @@ TEST_F(ResultGrid, PreviewDownloadsOnceAndSitsAboveThePointer)
     const QPoint at = cellPoint(1, QStringLiteral("bz1"));
     const int left = window->ui.BigPanel->x();
     click(1, QStringLiteral("bz1"));
+    // The hourglass while the picture comes; the window goes on answering.
+    EXPECT_EQ(CurrentScreenCursor(), ScreenCursor::Hourglass);
+    EXPECT_FALSE(previewShown());
+    ASSERT_TRUE(waitUntil([this] { return !window->previewPending(); }, 10000));
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(previewShown());
     EXPECT_TRUE(window->ui.BigImage->isVisible());
@@ -323,14 +327,14 @@ TEST_F(ResultGrid, UnreadableLargePictureIsReportedRemovedAndFetchedAgain)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("<html>busy</html>");
     }
-    click(0, QStringLiteral("bz1"));
+    clickPicture(0);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].kind, Message::Kind::Error);
     EXPECT_FALSE(previewShown());
     EXPECT_FALSE(QFileInfo::exists(large));
     EXPECT_EQ(CurrentScreenCursor(), ScreenCursor::Default);
 
-    click(0, QStringLiteral("bz1"));
+    clickPicture(0);
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_TRUE(previewShown());
     EXPECT_EQ(requestsWith(QStringLiteral("_b.jpg")), 1);
@@ -340,7 +344,7 @@ TEST_F(ResultGrid, FailedLargePictureDownloadShowsNoPreview)
 {
     server.setFault(standin::Fault::ErrorStatus, QStringLiteral("/pic/"));
     moveOverCell(0, QStringLiteral("cpmc"));
-    click(2, QStringLiteral("bz1"));
+    clickPicture(2);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].kind, Message::Kind::Error);
     EXPECT_FALSE(previewShown());
@@ -376,13 +380,13 @@ TEST_F(ResultGrid, CursorFollowsTheColumnAndTheSelectedRowsFavoriteState)
 
 TEST_F(ResultGrid, TitleRowAndPictureColumnLeaveCursorAndPreviewAlone)
 {
-    click(0, QStringLiteral("bz1"));
+    clickPicture(0);
     ASSERT_TRUE(previewShown());
     moveOverCell(0, QStringLiteral("cpmc"));
     ASSERT_FALSE(previewShown());
     ASSERT_EQ(CurrentScreenCursor(), ScreenCursor::Hand);
 
-    click(1, QStringLiteral("bz1"));
+    clickPicture(1);
     ASSERT_TRUE(previewShown());
     SetScreenCursor(ScreenCursor::Hand);
     // Over the titles, the pointer changes nothing.

@@ -11,6 +11,7 @@
 #include "ui/ScreenCursor.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,9 +67,17 @@ protected:
         moveOver(grid()->viewport(), at);
         QTest::mouseClick(grid()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
     }
-    // A pointer move with no button, as the platform delivers it.
+    // A click on a picture cell, then the wait for the large picture's download to end.
+    void clickPicture(int row)
+    {
+        click(row, QStringLiteral("bz1"));
+        EXPECT_TRUE(waitUntil([this] { return !window->previewPending(); }, 10000));
+    }
+    // A pointer move with no button, as the platform delivers it; the screen's pointer goes
+    // there too.
     static void moveOver(QWidget* widget, QPoint at)
     {
+        QCursor::setPos(widget->mapToGlobal(at));
         QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(widget->mapToGlobal(at)), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(widget, &move);

@@ -43,7 +43,7 @@ protected:
     {
         PageText page(lines.join(QLatin1Char('\n')));
         page.setFailedLoad(failed);
-        ResultPageReader reader({words, rows, pictures, settings, http}, state, &rate,
+        ResultPageReader reader({words, rows, pictures, settings}, state, &rate,
                                 [this](int bar, const QString&) { bars.push_back(bar); });
         return reader.read(page);
     }
@@ -206,27 +206,43 @@ TEST_F(Reader, KeywordStatisticsFindTheKeywordExactly)
     EXPECT_EQ(db.count(QStringLiteral("word")), 3);
 }
 
-TEST_F(Reader, PicturesOfAKnownKeywordAreNeitherRecordedNorFetched)
+TEST_F(Reader, AKnownKeywordRecordsOnlyProductsNewToIt)
 {
+    db.exec(QStringLiteral("insert into tpb (word, tpid, bh) values ('kw', 'p1', '1')"));
+    pictures.close();
+    pictures.open();
     state.wordHasPictures = true;
     const auto outcome = read(page(
-        {row(QStringLiteral("1"), QStringLiteral("p1"), QStringLiteral("5"), QStringLiteral("亚马逊"))}));
-    EXPECT_EQ(outcome.stored, 1);
-    EXPECT_EQ(outcome.downloaded + outcome.downloadFailures, 0);
-    EXPECT_EQ(db.count(QStringLiteral("tpb")), 0);
+        {row(QStringLiteral("1"), QStringLiteral("p1"), QStringLiteral("5"), QStringLiteral("亚马逊")),
+         row(QStringLiteral("2"), QStringLiteral("p2"), QStringLiteral("5"), QStringLiteral("亚马逊")),
+         row(QStringLiteral("3"), QStringLiteral("p2"), QStringLiteral("5"), QStringLiteral("亚马逊"))}));
+    EXPECT_EQ(outcome.stored, 3);
+    EXPECT_EQ(outcome.pictureRecords, 1);
+    EXPECT_TRUE(outcome.firstThumbnails.empty()); // a known keyword's pictures all go to the fetcher
+    EXPECT_EQ(db.scalar(QStringLiteral("select group_concat(tpid || ':' || bh) from tpb where word='kw'")),
+              QStringLiteral("p1:1,p2:2"));
 }
 
-TEST_F(Reader, FailedThumbnailKeepsTheRowAndItsPictureRecord)
+TEST_F(Reader, ANewKeywordNamesItsFirstTwelveMissingThumbnailsAndFetchesNothing)
 {
-    // Port 9 refuses: every download fails.
-    const auto outcome = read(
-        page({row(QStringLiteral("1"), QStringLiteral("p1"), QStringLiteral("5"), QStringLiteral("亚马逊")),
-              row(QStringLiteral("2"), QStringLiteral("../evil"), QStringLiteral("5"),
-                  QStringLiteral("亚马逊"))}));
-    EXPECT_EQ(outcome.stored, 2);
-    EXPECT_EQ(outcome.downloadFailures, 1); // the unsafe product number is not even tried
-    EXPECT_EQ(db.count(QStringLiteral("tpb")), 2);
-    EXPECT_TRUE(QDir(db.tempDir() + QStringLiteral("kvpic")).isEmpty());
+    QList<QStringList> rowsOfPage;
+    for (int i = 1; i <= 14; ++i)
+        rowsOfPage.push_back(row(QString::number(i), QStringLiteral("p%1").arg(i), QStringLiteral("5"),
+                                 QStringLiteral("亚马逊")));
+    rowsOfPage.push_back(
+        row(QStringLiteral("15"), QStringLiteral("../evil"), QStringLiteral("5"), QStringLiteral("亚马逊")));
+    // p3's file is there already: it is not named.
+    QFile present(db.tempDir() + QStringLiteral("kvpic/p3.jpg"));
+    ASSERT_TRUE(present.open(QIODevice::WriteOnly));
+    present.close();
+    const auto outcome = read(page(rowsOfPage));
+    EXPECT_EQ(outcome.stored, 15);
+    EXPECT_EQ(db.count(QStringLiteral("tpb")), 15);
+    QStringList named;
+    for (const PictureItem& item : outcome.firstThumbnails)
+        named.append(item.cph);
+    EXPECT_EQ(named.join(QLatin1Char(',')), QStringLiteral("p1,p2,p4,p5,p6,p7,p8,p9,p10,p11,p12"));
+    EXPECT_EQ(QDir(db.tempDir() + QStringLiteral("kvpic")).entryList(QDir::Files).size(), 1);
     EXPECT_FALSE(QFileInfo::exists(db.tempDir() + QStringLiteral("evil.jpg")));
 }
 
@@ -312,26 +328,13 @@ protected:
     }
     ResultPageReader::Outcome readPage(const PageText& page)
     {
-        ResultPageReader reader({words, rows, pictures, settings, http}, state, &rate,
-                                [](int, const QString&) {});
+        ResultPageReader reader({words, rows, pictures, settings}, state, &rate, [](int, const QString&) {});
         return reader.read(page);
     }
 
     QTemporaryDir serverDir;
     standin::StandInServer server;
 };
-
-TEST_F(ReaderWithServer, NewKeywordFetchesTwelveThumbnailsWhileReading)
-{
-    state.word = QStringLiteral("test20");
-    ResultPageReader reader({words, rows, pictures, settings, http}, state, &rate,
-                            [](int, const QString&) {});
-    const auto outcome = reader.read(load(QStringLiteral("test20")));
-    EXPECT_EQ(outcome.stored, 20);
-    EXPECT_EQ(outcome.downloaded, 12);
-    EXPECT_EQ(QDir(db.tempDir() + QStringLiteral("kvpic")).entryList(QDir::Files).size(), 12);
-    EXPECT_EQ(db.count(QStringLiteral("tpb")), 20);
-}
 
 TEST_F(ReaderWithServer, EmptyResultIsAResultPageAndErrorPagesAreNot)
 {
@@ -362,8 +365,7 @@ TEST_F(ReaderWithServer, ProductLinksArePlainTextWithTheOperatorIds)
     state.taobaoPid = QStringLiteral("mm_5_5_5");
     state.jdUnionId = QStringLiteral("55");
     state.wordHasPictures = true;
-    ResultPageReader reader({words, rows, pictures, settings, http}, state, &rate,
-                            [](int, const QString&) {});
+    ResultPageReader reader({words, rows, pictures, settings}, state, &rate, [](int, const QString&) {});
     reader.read(load(QStringLiteral("test40")));
     EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where cplj like '%&amp;%'")),
               QStringLiteral("0"));
