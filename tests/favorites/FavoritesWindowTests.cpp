@@ -648,6 +648,34 @@ TEST_F(FavoritesGrid, CtrlDeleteDeletesAtTheServiceAndTheLastRowLeavesZero)
     EXPECT_EQ(messagesWith(DeleteQuestion), static_cast<int>(messages.size()));
 }
 
+// The main page loader carries both searches and deletes; neither cuts the other off.
+TEST_F(FavoritesGrid, DeleteDuringASearchAndASearchDuringADeleteAreBothDone)
+{
+    const QString first = field(0, "ufid");
+    const QString second = field(1, "ufid");
+    window->ui.edt_key->setText(QStringLiteral("test5"));
+    window->suiButton4Click(); // the search page is on its way
+    ASSERT_EQ(window->wbwebbPurpose(), NavigationPurpose::Search);
+    select(0);
+    window->deleteFavorite(); // Ctrl+Delete in the list still open
+    EXPECT_EQ(window->wbwebbPurpose(), NavigationPurpose::Search);
+    ASSERT_TRUE(waitUntil([this] { return db.count(QStringLiteral("cxnr")) == 5; }, 10000));
+    EXPECT_TRUE(deleteRequested(first));
+    ASSERT_TRUE(waitUntil([this] { return window->wbwebbPurpose() == NavigationPurpose::None; }, 10000));
+
+    // Back in the results, a delete still going out and a search made meanwhile.
+    select(0);
+    window->deleteFavorite();
+    ASSERT_EQ(window->wbwebbPurpose(), NavigationPurpose::DeleteFavorite);
+    window->ui.edt_key->setText(QStringLiteral("test3"));
+    window->suiButton4Click();
+    EXPECT_EQ(window->wbwebbWaiting(), 1);
+    EXPECT_TRUE(deleteRequested(second));
+    ASSERT_TRUE(waitUntil([this] { return db.count(QStringLiteral("cxnr")) == 3; }, 10000));
+    EXPECT_EQ(rowCount(), 1);
+    EXPECT_EQ(messagesWith(DeleteQuestion), static_cast<int>(messages.size()));
+}
+
 TEST_F(FavoritesGrid, DeleteThatCannotReachTheServiceIsReported)
 {
     hosts.pointAt(test::ClosedHost, server().versionUrl(), server().directoryUrl());

@@ -339,6 +339,85 @@ TEST_F(Faults, StalledListKeepsTheWindowAnswering)
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
 }
 
+// A picture host that holds every reply: the reading does not wait for it, the fetcher loses
+// one time-out on it and skips it for the rest of its run, and the event loop turns all along
+// (a window blocked in a download would show no turn at all; how long a turn takes is the
+// benchmarks' business).
+TEST_F(Faults, PictureHostThatStallsCostsOneTimeOutAndTheWindowAnswers)
+{
+    start();
+    window->setPictureTimeouts(std::chrono::seconds(10), std::chrono::milliseconds(1500));
+    server.setFault(Fault::Stall, QStringLiteral("/pic/"));
+    LoopProbe probe([this] {
+        return window->wbwebb.isLoading() ||
+               (!window->fetchers().empty() && !window->fetchers().back()->isFinished());
+    });
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='test20'")),
+              QStringLiteral("20"));
+    ASSERT_EQ(window->fetchers().size(), 1u);
+    ASSERT_TRUE(fetchersDone(10000));
+    EXPECT_EQ(pictureRequests(), 1);
+    EXPECT_EQ(window->fetchers().back()->silentHostCount(), 1);
+    EXPECT_GE(probe.busyTicks(), 20);
+    std::printf("stalled picture host: largest gap %lld ms over %d ticks\n", probe.largestGapMs(),
+                probe.busyTicks());
+    EXPECT_TRUE(messages.empty());
+
+    // The host answers again: the next search brings every thumbnail.
+    server.setFault(Fault::None);
+    search(QStringLiteral("test20"));
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_EQ(thumbnails().size(), 20);
+}
+
+TEST_F(Faults, FavoritesPicturesThatStallCostOneTimeOutAndTheWindowAnswers)
+{
+    start();
+    search(QStringLiteral("test13"));
+    ASSERT_TRUE(fetchersDone());
+    addFavorites({1, 2, 3});
+    for (const QString& name : thumbnails())
+        QFile::remove(db.tempDir() + QStringLiteral("kvpic/") + name);
+    window->setPictureTimeouts(std::chrono::seconds(10), std::chrono::milliseconds(1500));
+    server.setFault(Fault::Stall, QStringLiteral("/pic/"));
+    const int before = pictureRequests();
+    LoopProbe probe(
+        [this] { return window->favoritesFetcher() && !window->favoritesFetcher()->isFinished(); });
+    fetchFavorites();
+    EXPECT_EQ(db.count(QStringLiteral("scnr")), 3);
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("您收藏的商品共有: 3 条记录"));
+    ASSERT_NE(window->favoritesFetcher(), nullptr);
+    ASSERT_TRUE(waitUntil([this] { return window->favoritesFetcher()->isFinished(); }, 10000));
+    EXPECT_EQ(pictureRequests(), before + 1);
+    EXPECT_GE(probe.busyTicks(), 20);
+    std::printf("stalled favorites pictures: largest gap %lld ms over %d ticks\n", probe.largestGapMs(),
+                probe.busyTicks());
+    EXPECT_TRUE(messages.empty());
+}
+
+// A row that cannot be stored halfway through the page: what was stored stays listed and
+// counted, the progress panel goes, the error is reported once and the stored rows get
+// their pictures.
+TEST_F(Faults, ReaderErrorLeavesTheWindowWhole)
+{
+    start();
+    db.exec(
+        QStringLiteral("create trigger full_disk before insert on cxnr when (select count(*) from cxnr) >= 4 "
+                       "begin select raise(abort, 'database or disk is full'); end"));
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(errors().size(), 1);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 4 条记录"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 4);
+    EXPECT_EQ(window->ADOQuery2.recordCount(), 4);
+    ASSERT_EQ(window->fetchers().size(), 1u);
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_EQ(thumbnails().size(), 4);
+}
+
 TEST_F(Faults, FavoritePicturesThatFailLeaveTheRowsWithoutPictures)
 {
     start();

@@ -306,6 +306,46 @@ TEST_F(ResultGrid, PreviewDownloadsOnceAndSitsAboveThePointer)
     EXPECT_EQ(requestsWith(QStringLiteral("_b.jpg")), 1);
 }
 
+TEST_F(ResultGrid, PreviewComesOnlyWhileThePointerStaysOnItsCell)
+{
+    const QString large = cache().largePicturePath(field(0, QStringLiteral("cph")));
+    server.setFault(standin::Fault::Stall, QStringLiteral("/pic/"));
+    window->setPictureTimeouts(std::chrono::seconds(10), std::chrono::milliseconds(800));
+    click(0, QStringLiteral("bz1"));
+    ASSERT_TRUE(window->previewPending());
+    // The user moves on to the name while the picture is on its way.
+    moveOverCell(0, QStringLiteral("cpmc"));
+    ASSERT_TRUE(waitUntil([this] { return !window->previewPending(); }, 10000));
+    server.setFault(standin::Fault::None);
+    EXPECT_FALSE(previewShown());
+    EXPECT_TRUE(messages.empty()); // nobody waits for that picture any more
+    EXPECT_FALSE(QFileInfo::exists(large));
+
+    // Clicked again and waited for: it comes.
+    clickPicture(0);
+    EXPECT_TRUE(previewShown());
+    EXPECT_TRUE(QFileInfo::exists(large));
+    EXPECT_EQ(CurrentScreenCursor(), ScreenCursor::Default);
+}
+
+TEST_F(ResultGrid, ProductNumberThatNamesNoFileShowsNothing)
+{
+    db.exec(QStringLiteral("update cxnr set cph='../../etc/x' where bh=(select min(bh) from cxnr)"));
+    window->get_cxnr();
+    const int row = [this] {
+        for (int r = 0; r < 3; ++r)
+            if (field(r, QStringLiteral("cph")).startsWith(QStringLiteral("..")))
+                return r;
+        return -1;
+    }();
+    ASSERT_GE(row, 0);
+    clickPicture(row);
+    EXPECT_FALSE(previewShown());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(requestsWith(QStringLiteral("_b.jpg")), 0);
+    EXPECT_EQ(CurrentScreenCursor(), ScreenCursor::Default);
+}
+
 TEST_F(ResultGrid, PreviewWithoutAddressDoesNothing)
 {
     db.exec(QStringLiteral("update cxnr set dtp=NULL"));
@@ -458,6 +498,47 @@ TEST_F(ShopperFixes, ThumbnailThatCannotComeSaysSoUntilAFetchSavesIt)
     ASSERT_TRUE(fetchersDone());
     EXPECT_TRUE(QFileInfo::exists(path));
     EXPECT_NE(drawnText(broken, QStringLiteral("bz1")), NoPictureText);
+}
+
+TEST_F(ShopperFixes, AProductNewToAKeywordSearchedBeforeGetsItsThumbnailDrawn)
+{
+    search(QStringLiteral("test20"));
+    ASSERT_TRUE(fetchersDone());
+    // As if the service listed one product more than the first time.
+    const QString cph = field(3, QStringLiteral("cph"));
+    db.exec(QStringLiteral("delete from tpb where tpid='%1'").arg(cph));
+    ASSERT_TRUE(QFile::remove(PictureCache(window->state().TempDir).thumbnailPath(cph)));
+    search(QStringLiteral("test20"));
+    EXPECT_TRUE(window->state().WordHasPictures);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='test20'")),
+              QStringLiteral("20"));
+    ASSERT_TRUE(fetchersDone());
+    int row = -1;
+    for (int r = 0; r < window->ADOQuery2.recordCount(); ++r)
+        row = field(r, QStringLiteral("cph")) == cph ? r : row;
+    ASSERT_GE(row, 0);
+    RecordingGridCanvas canvas;
+    grid()->drawCell(canvas, grid()->cellRect(row, col(QStringLiteral("bz1"))), row,
+                     col(QStringLiteral("bz1")));
+    ASSERT_FALSE(canvas.ops().empty());
+    EXPECT_EQ(canvas.ops().back().kind, Op::Kind::Picture);
+}
+
+TEST_F(ShopperFixes, TwelveThumbnailsThatFailedComeAtTheNextSearch)
+{
+    server.setFault(standin::Fault::ErrorStatus, QStringLiteral("/pic/"));
+    search(QStringLiteral("test12"));
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_EQ(drawnText(0, QStringLiteral("bz1")), NoPictureText);
+    server.setFault(standin::Fault::None);
+    search(QStringLiteral("test12"));
+    ASSERT_TRUE(fetchersDone());
+    for (int row = 0; row < 12; ++row) {
+        EXPECT_TRUE(QFileInfo::exists(
+            PictureCache(window->state().TempDir).thumbnailPath(field(row, QStringLiteral("cph")))))
+            << row;
+        EXPECT_NE(drawnText(row, QStringLiteral("bz1")), NoPictureText) << row;
+    }
 }
 
 TEST_F(ShopperFixes, EscStopsAStalledSearchAtOnceAndNothingIsRead)

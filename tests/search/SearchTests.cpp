@@ -118,6 +118,26 @@ TEST_F(Search, TheFetcherRunsWheneverARowLacksItsThumbnail)
     EXPECT_EQ(pictureRequests(), fetched + 1);
 }
 
+// At the first start the account request is still on its way when the user searches: the
+// account is stored in this run and the search goes out with it.
+TEST_F(Search, SearchMadeBeforeTheFirstRunAccountReplyKeepsBoth)
+{
+    window = std::make_unique<Tfrmkova>();
+    window->show();
+    ASSERT_EQ(window->wbwebbPurpose(), NavigationPurpose::AccountRequest);
+    window->ui.edt_key->setText(QStringLiteral("test5"));
+    window->suiButton4Click();
+    EXPECT_EQ(window->wbwebbPurpose(), NavigationPurpose::AccountRequest);
+    waitForResults();
+    const QString userId = window->state().UserId;
+    ASSERT_FALSE(userId.isEmpty());
+    EXPECT_EQ(Trim(Decipher(db.scalar(QStringLiteral("select u from xxb")), StoreKey)), userId);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 5);
+    EXPECT_EQ(requestsWith(QStringLiteral("/ListAll.aspx?word=test5&u=") + userId), 1);
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 5 条记录"));
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(Search, OneOfferPageStoresItsRow)
 {
     start();

@@ -1,5 +1,6 @@
 #include "service/HttpClient.h"
 #include "service/PictureDownload.h"
+#include "store/PictureCache.h"
 #include "tests/service/StandInFixture.h"
 
 #include <QDir>
@@ -9,6 +10,11 @@
 
 using kova::downloadPicture;
 using kova::HttpClient;
+using kova::PictureCache;
+using kova::SilentHosts;
+using kova::ThumbnailFailures;
+using kova::ThumbnailFetch;
+using kova::fetchMissingThumbnail;
 using kova::standin::Fault;
 
 namespace {
@@ -110,6 +116,39 @@ TEST_F(PictureDownloadTest, TwoWritersOfOnePictureLeaveOneWholeFile)
     b.join();
     EXPECT_TRUE(kova::isCompleteJpeg(readAll(path)));
     EXPECT_EQ(files(), QStringList{QStringLiteral("9.jpg")});
+}
+
+// A host that fails as a whole is asked once per run; one that only lacks a picture is not
+// held against the others it serves.
+TEST_F(PictureDownloadTest, SilentHostsAreAskedOnceAndAMissingPictureSilencesNothing)
+{
+    QDir(m_dir.path()).mkdir(QStringLiteral("kvpic"));
+    const PictureCache cache(m_dir.path() + QLatin1Char('/'));
+    SilentHosts silent;
+    const QString missing = server().directoryUrl() + QStringLiteral("/pic/missing/1.jpg");
+    EXPECT_EQ(fetchMissingThumbnail(m_http, cache, QStringLiteral("1"), missing, nullptr, &silent),
+              ThumbnailFetch::Failed);
+    EXPECT_EQ(silent.count(), 0);
+    EXPECT_EQ(fetchMissingThumbnail(m_http, cache, QStringLiteral("2"), picture(QStringLiteral("2")), nullptr,
+                                    &silent),
+              ThumbnailFetch::Saved);
+
+    server().setFault(Fault::ErrorStatus);
+    server().clearLog();
+    ThumbnailFailures failures;
+    for (const char* cph : {"3", "4", "5"})
+        EXPECT_EQ(fetchMissingThumbnail(m_http, cache, QString::fromLatin1(cph),
+                                        picture(QString::fromLatin1(cph)), &failures, &silent),
+                  ThumbnailFetch::Failed);
+    EXPECT_EQ(silent.count(), 1);
+    EXPECT_EQ(server().log().size(), 1);
+    EXPECT_TRUE(failures.failed(QStringLiteral("5")));
+
+    // Refused connections silence their host too; another host is still asked.
+    const QString refused = QStringLiteral("http://127.0.0.1:9/pic/6.jpg");
+    fetchMissingThumbnail(m_http, cache, QStringLiteral("6"), refused, nullptr, &silent);
+    EXPECT_TRUE(silent.contains(QStringLiteral("http://127.0.0.1:9/pic/7.jpg")));
+    EXPECT_EQ(silent.count(), 2);
 }
 
 TEST(PictureBody, OnlyACompleteJpegCounts)
