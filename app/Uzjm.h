@@ -193,6 +193,7 @@ private:
     };
     PendingPreview m_pendingPreview;
     std::unique_ptr<LargePictureDownload> m_previewDownload;
+    quint64 m_previewGeneration = 0;
     void largePictureReady();
     void showPreviewPicture(const QImage& picture, QPoint panelPos);
     bool pointerOnPictureCell(DBGridEh& grid, const QString& cph) const;

@@ -269,9 +269,10 @@ void Tfrmkova::showPicturePreview(DBGridEh& grid, QPoint panelPos)
         return; // on its way already; it shows where the pointer is now
     m_previewDownload = std::make_unique<LargePictureDownload>(cph, dtp, cache);
     m_previewDownload->setTimeouts(m_pictureConnectTimeout, m_pictureStallTimeout);
+    // A download replaced by a newer click may still have its signal on the way.
     connect(m_previewDownload.get(), &LargePictureDownload::Ready, this,
-            [this, download = m_previewDownload.get()] {
-                if (download == m_previewDownload.get())
+            [this, generation = ++m_previewGeneration] {
+                if (generation == m_previewGeneration && m_previewDownload)
                     Guarded([this] { largePictureReady(); });
             });
     SetScreenCursor(ScreenCursor::Hourglass);
