@@ -348,16 +348,16 @@ TEST_F(Faults, PictureHostThatStallsCostsOneTimeOutAndTheWindowAnswers)
     start();
     window->setPictureTimeouts(std::chrono::seconds(10), std::chrono::milliseconds(1500));
     server.setFault(Fault::Stall, QStringLiteral("/pic/"));
-    LoopProbe probe([this] {
-        return window->wbwebb.isLoading() ||
-               (!window->fetchers().empty() && !window->fetchers().back()->isFinished());
-    });
+    bool measuring = true;
+    LoopProbe probe([&] { return measuring; });
+    settle(100); // the probe turns before the search starts, so a blocked reading would show
     search(QStringLiteral("test20"));
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
     EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from tpb where word='test20'")),
               QStringLiteral("20"));
     ASSERT_EQ(window->fetchers().size(), 1u);
     ASSERT_TRUE(fetchersDone(10000));
+    measuring = false;
     EXPECT_EQ(pictureRequests(), 1);
     EXPECT_EQ(window->fetchers().back()->silentHostCount(), 1);
     EXPECT_GE(probe.busyTicks(), 20);
@@ -383,13 +383,15 @@ TEST_F(Faults, FavoritesPicturesThatStallCostOneTimeOutAndTheWindowAnswers)
     window->setPictureTimeouts(std::chrono::seconds(10), std::chrono::milliseconds(1500));
     server.setFault(Fault::Stall, QStringLiteral("/pic/"));
     const int before = pictureRequests();
-    LoopProbe probe(
-        [this] { return window->favoritesFetcher() && !window->favoritesFetcher()->isFinished(); });
+    bool measuring = true;
+    LoopProbe probe([&] { return measuring; });
+    settle(100);
     fetchFavorites();
     EXPECT_EQ(db.count(QStringLiteral("scnr")), 3);
     EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("您收藏的商品共有: 3 条记录"));
     ASSERT_NE(window->favoritesFetcher(), nullptr);
     ASSERT_TRUE(waitUntil([this] { return window->favoritesFetcher()->isFinished(); }, 10000));
+    measuring = false;
     EXPECT_EQ(pictureRequests(), before + 1);
     EXPECT_GE(probe.busyTicks(), 20);
     std::printf("stalled favorites pictures: largest gap %lld ms over %d ticks\n", probe.largestGapMs(),
