@@ -7,6 +7,7 @@
 #include "service/PictureDownload.h"
 #include "store/Dataset.h"
 #include "store/PictureCache.h"
+#include "store/PriceHistory.h"
 
 #include <algorithm>
 #include <array>
@@ -119,6 +120,8 @@ void FavoritesListReader::readRow(const PageText& page, int rowLine, Outcome& ou
             rows.setField(QString::fromLatin1(CellColumns[k]), cells[k]);
     }
     rows.post();
+    if (m_context.history)
+        m_context.history->sight(cells[3], cells[9], cells[11], cells[4]);
     ++outcome.stored;
 
     // A picture that cannot be fetched leaves the row without one; the next fetch of the

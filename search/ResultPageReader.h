@@ -12,6 +12,7 @@ namespace kova {
 class Dataset;
 class HttpClient;
 class PageText;
+class PriceHistory;
 class SettingsRecord;
 class ThumbnailFailures;
 
@@ -52,6 +53,7 @@ public:
         QString taobaoPid; // affiliate ids written into the product links
         QString jdUnionId;
         ThumbnailFailures* failures = nullptr; // where failed thumbnails are noted
+        PriceHistory* history = nullptr;       // where each stored offer's price is sighted
     };
     // Called with the bar position (0..100) and the label text as the reading advances.
     using Progress = std::function<void(int bar, const QString& label)>;
