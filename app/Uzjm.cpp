@@ -1,5 +1,6 @@
 #include "app/Uzjm.h"
 
+#include "app/PriceFeatures.h"
 #include "favorites/Usc.h"
 #include "service/Requests.h"
 #include "store/Error.h"
@@ -59,6 +60,7 @@ Tfrmkova::Tfrmkova(QWidget* parent)
     wireSearchHandlers();
     wireResultHandlers();
     wireFavoriteHandlers();
+    m_priceFeatures = new PriceFeatures(*this);
     connect(&wbwebb, &PageLoader::DocumentComplete, this,
             [this] { Guarded([this] { wbwebbDocumentComplete(); }); });
 

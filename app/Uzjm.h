@@ -108,6 +108,10 @@ public:
 
     bool shown() const { return m_shown; }
 
+    // Price history, verdicts, chart, export and desktop alerts (PriceFeatures.cpp).
+    class PriceFeatures* priceFeatures() const { return m_priceFeatures; }
+    class PriceHistory* priceHistory() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -132,6 +136,7 @@ private:
     void takeAccount(const Account& account);
 
     ProgramState m_state;
+    class PriceFeatures* m_priceFeatures = nullptr; // a child of the window
     bool m_shown = false;
     std::vector<std::unique_ptr<TGetMM>> m_fetchers;
     // Thumbnails whose latest download failed: the grid says none is coming.

@@ -174,8 +174,8 @@ void Tfrmkova::wbwebbDocumentComplete()
     SettingsRecord settings(qry2);
     ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings, *IdHTTP},
                             {m_state.SearchWord, m_state.WordHasPictures, m_state.AccountReplyExpected,
-                             m_state.TempDir, m_state.TaobaoPid, m_state.JdUnionId,
-                             m_thumbnailFailures.get()},
+                             m_state.TempDir, m_state.TaobaoPid, m_state.JdUnionId, m_thumbnailFailures.get(),
+                             priceHistory()},
                             &rateOffer, [this](int bar, const QString& label) { showProgress(bar, label); });
     const ResultPageReader::Outcome outcome = reader.read(mmo1);
     if (outcome.account)
