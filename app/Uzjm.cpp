@@ -60,7 +60,7 @@ Tfrmkova::Tfrmkova(QWidget* parent)
     wireSearchHandlers();
     wireResultHandlers();
     wireFavoriteHandlers();
-    m_priceFeatures = new PriceFeatures(*this);
+    m_priceFeatures = std::make_unique<PriceFeatures>(*this);
     connect(&wbwebb, &PageLoader::DocumentComplete, this,
             [this] { Guarded([this] { wbwebbDocumentComplete(); }); });
 

@@ -109,7 +109,7 @@ public:
     bool shown() const { return m_shown; }
 
     // Price history, verdicts, chart, export and desktop alerts (PriceFeatures.cpp).
-    class PriceFeatures* priceFeatures() const { return m_priceFeatures; }
+    class PriceFeatures* priceFeatures() const { return m_priceFeatures.get(); }
     class PriceHistory* priceHistory() const;
 
 protected:
@@ -136,7 +136,8 @@ private:
     void takeAccount(const Account& account);
 
     ProgramState m_state;
-    class PriceFeatures* m_priceFeatures = nullptr; // a child of the window
+    // Goes before the connection and the loaders it uses.
+    std::unique_ptr<class PriceFeatures> m_priceFeatures;
     bool m_shown = false;
     std::vector<std::unique_ptr<TGetMM>> m_fetchers;
     // Thumbnails whose latest download failed: the grid says none is coming.
