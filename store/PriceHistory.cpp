@@ -39,9 +39,38 @@ private:
     bool m_done = false;
 };
 
-void bindText(Statement& st, int index, const QString& text)
+const QByteArray UpsertSql =
+    QByteArrayLiteral("insert into price_history (cph, day, low, high, last, seen, merchant, name) "
+                      "values (?1, ?2, ?3, ?3, ?3, 1, ?4, ?5) on conflict (cph, day) do update set "
+                      "low = min(low, excluded.low), high = max(high, excluded.high), last = excluded.last, "
+                      "seen = seen + 1, merchant = excluded.merchant, name = excluded.name");
+const QByteArray DaysSql =
+    QByteArrayLiteral("select day, low, high, last, seen from price_history where cph = ? order by day");
+
+void bindText(sqlite3* db, sqlite3_stmt* st, int index, const QByteArray& utf8)
 {
-    st.bind(index, text.isNull() ? QVariant(QString()) : QVariant(text));
+    if (sqlite3_bind_text(st, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT) !=
+        SQLITE_OK)
+        throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+int digits(const unsigned char* text, int from, int count)
+{
+    int value = 0;
+    for (int i = from; i < from + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// "yyyy-MM-dd" without going through QDate::fromString, which costs more than the row.
+QDate parseDay(const unsigned char* text, int length)
+{
+    if (!text || length != 10 || text[4] != '-' || text[7] != '-')
+        return {};
+    return QDate(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
 }
 
 } // namespace
@@ -57,7 +86,7 @@ QString PriceHistorySchemaSql()
 }
 
 PriceHistory::PriceHistory(Connection& connection, QObject* parent)
-    : QObject(parent), m_connection(connection)
+    : QObject(parent), m_connection(connection), m_statements(std::make_unique<StatementCache>())
 {
 }
 
@@ -114,7 +143,7 @@ bool PriceHistory::sight(const QString& cph, const QString& price, const QString
     const auto fen = PriceInFen(price);
     if (!fen || *fen <= 0)
         return false;
-    m_pending.push_back({cph, today().toString(DayFormat), *fen, merchant, name});
+    m_pending.push_back({cph, *fen, merchant, name});
     if (!m_flushQueued) {
         m_flushQueued = true;
         QMetaObject::invokeMethod(this, &PriceHistory::flush, Qt::QueuedConnection);
@@ -140,19 +169,16 @@ void PriceHistory::write()
     // Take the rows first: whatever happens, they are written once or not at all.
     const std::vector<Sighting> rows = std::move(m_pending);
     m_pending.clear();
+    sqlite3* db = m_connection.handle();
+    const QByteArray day = today().toString(DayFormat).toUtf8();
     Transaction t(m_connection);
-    Statement st(m_connection.handle(),
-                 QByteArrayLiteral(
-                     "insert into price_history (cph, day, low, high, last, seen, merchant, name) "
-                     "values (?1, ?2, ?3, ?3, ?3, 1, ?4, ?5) on conflict (cph, day) do update set "
-                     "low = min(low, excluded.low), high = max(high, excluded.high), last = excluded.last, "
-                     "seen = seen + 1, merchant = excluded.merchant, name = excluded.name"));
+    Statement st(db, m_statements->get(db, UpsertSql));
     for (const Sighting& s : rows) {
-        st.bind(1, s.cph);
-        st.bind(2, s.day);
-        st.bind(3, s.fen);
-        bindText(st, 4, s.merchant);
-        bindText(st, 5, s.name);
+        bindText(db, st.get(), 1, s.cph.toUtf8());
+        bindText(db, st.get(), 2, day);
+        sqlite3_bind_int64(st.get(), 3, s.fen);
+        bindText(db, st.get(), 4, s.merchant.toUtf8());
+        bindText(db, st.get(), 5, s.name.toUtf8());
         st.step();
         sqlite3_reset(st.get());
     }
@@ -165,17 +191,17 @@ std::vector<DayPrice> PriceHistory::days(const QString& cph)
     std::vector<DayPrice> out;
     if (!m_on || cph.isEmpty())
         return out;
-    Statement st(
-        m_connection.handle(),
-        QByteArrayLiteral("select day, low, high, last, seen from price_history where cph = ? order by day"));
-    st.bind(1, cph);
+    sqlite3* db = m_connection.handle();
+    Statement st(db, m_statements->get(db, DaysSql));
+    bindText(db, st.get(), 1, cph.toUtf8());
     while (st.step()) {
+        sqlite3_stmt* row = st.get();
         DayPrice d;
-        d.day = QDate::fromString(st.value(0).toString(), DayFormat);
-        d.low = st.value(1).toLongLong();
-        d.high = st.value(2).toLongLong();
-        d.last = st.value(3).toLongLong();
-        d.seen = st.value(4).toInt();
+        d.day = parseDay(sqlite3_column_text(row, 0), sqlite3_column_bytes(row, 0));
+        d.low = sqlite3_column_int64(row, 1);
+        d.high = sqlite3_column_int64(row, 2);
+        d.last = sqlite3_column_int64(row, 3);
+        d.seen = sqlite3_column_int(row, 4);
         if (d.day.isValid())
             out.push_back(d);
     }

@@ -5,12 +5,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace kova {
 
 class Connection;
+class StatementCache;
 
 // One product's prices on one local day, in fen.
 struct DayPrice {
@@ -66,9 +68,9 @@ public:
     static constexpr int KeepDays = 400;
 
 private:
+    // The day is taken when the sightings are written, a moment later.
     struct Sighting {
         QString cph;
-        QString day;
         qint64 fen;
         QString merchant;
         QString name;
@@ -80,6 +82,7 @@ private:
     bool m_flushQueued = false;
     std::function<QDate()> m_today;
     std::vector<Sighting> m_pending;
+    std::unique_ptr<StatementCache> m_statements; // prepared once per connection handle
 };
 
 } // namespace kova
