@@ -183,6 +183,24 @@ TEST_F(PriceFeaturesTest, AnOlderFileGetsTheHistoryAtStart)
     EXPECT_EQ(db.count(QStringLiteral("price_alert")), 0);
 }
 
+TEST_F(PriceFeaturesTest, AFileThatCannotTakeTheHistoryIsReportedOnceAndKovaGoesOn)
+{
+    // An index holds the table's name: the upgrade at start cannot make the table.
+    db.exec(QStringLiteral("drop table price_history"));
+    db.exec(QStringLiteral("create index price_history on word (word)"));
+    start();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, Message::Kind::Error);
+    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("价格记录无法保存：")))
+        << messages[0].text.toStdString();
+    EXPECT_FALSE(window->priceHistory()->isOn());
+    search(QStringLiteral("test3"));
+    window->priceHistory()->flush();
+    EXPECT_EQ(window->ADOQuery2.recordCount(), 3);
+    EXPECT_EQ(messages.size(), 1u) << "reported once";
+    EXPECT_TRUE(features().toolTip(results(), 0, results().columnOfField(QStringLiteral("jg"))).isEmpty());
+}
+
 TEST_F(PriceFeaturesTest, AFailedLoadAddsNothing)
 {
     start();
