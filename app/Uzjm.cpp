@@ -1,5 +1,6 @@
 #include "app/Uzjm.h"
 
+#include "app/PriceFeatures.h"
 #include "favorites/FavoritesGridActions.h"
 #include "favorites/Usc.h"
 #include "service/Requests.h"
@@ -61,6 +62,7 @@ Tfrmkova::Tfrmkova(QWidget* parent)
     wireSearchHandlers();
     wireResultHandlers();
     wireFavoriteHandlers();
+    m_priceFeatures = std::make_unique<PriceFeatures>(*this);
     connect(&wbwebb, &PageLoader::DocumentComplete, this,
             [this] { Guarded([this] { wbwebbDocumentComplete(); }); });
 

@@ -127,6 +127,10 @@ public:
 
     bool shown() const { return m_shown; }
 
+    // Price history, verdicts, chart, export and desktop alerts (PriceFeatures.cpp).
+    class PriceFeatures* priceFeatures() const { return m_priceFeatures.get(); }
+    class PriceHistory* priceHistory() const;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -158,6 +162,8 @@ private:
     std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid);
 
     ProgramState m_state;
+    // Goes before the connection and the loaders it uses.
+    std::unique_ptr<class PriceFeatures> m_priceFeatures;
     bool m_shown = false;
     std::vector<std::unique_ptr<TGetMM>> m_fetchers;
     // Thumbnails whose latest download failed: the grid says none is coming.

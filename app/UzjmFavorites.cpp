@@ -131,13 +131,13 @@ void Tfrmkova::readAuxiliaryPage(Tfrmsc& aux)
     const bool inView = m_state.ListMode == listModeOf(list);
 
     SettingsRecord settings(qry2);
-    FavoritesListReader reader(
-        {ADOQuery3, settings},
-        {m_state.UserId, m_state.AccountReplyExpected, m_state.TempDir, m_state.TaobaoPid, m_state.JdUnionId},
-        list, [this, inView](int bar, const QString& label) {
-            if (inView)
-                showProgress(bar, label);
-        });
+    FavoritesListReader reader({ADOQuery3, settings},
+                               {m_state.UserId, m_state.AccountReplyExpected, m_state.TempDir,
+                                m_state.TaobaoPid, m_state.JdUnionId, priceHistory()},
+                               list, [this, inView](int bar, const QString& label) {
+                                   if (inView)
+                                       showProgress(bar, label);
+                               });
     FavoritesListReader::Outcome outcome;
     try {
         outcome = reader.read(aux.Memo1);

@@ -181,7 +181,7 @@ void Tfrmkova::readResultPage(bool accountRequest)
     ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings},
                             {accountRequest ? QString() : m_state.SearchWord,
                              !accountRequest && m_state.WordHasPictures, accountRequest, m_state.TempDir,
-                             m_state.TaobaoPid, m_state.JdUnionId},
+                             m_state.TaobaoPid, m_state.JdUnionId, priceHistory()},
                             &rateOffer, progress);
     if (accountRequest)
         m_state.AccountReplyExpected = false;

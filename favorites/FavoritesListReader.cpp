@@ -7,6 +7,7 @@
 #include "service/PictureDownload.h"
 #include "store/Dataset.h"
 #include "store/PictureCache.h"
+#include "store/PriceHistory.h"
 
 #include <QFileInfo>
 
@@ -117,6 +118,8 @@ void FavoritesListReader::readRow(const PageText& page, int rowLine, Outcome& ou
             rows.setField(QString::fromLatin1(CellColumns[k]), cells[k]);
     }
     rows.post();
+    if (m_context.history)
+        m_context.history->sight(cells[3], cells[9], cells[11], cells[4]);
     ++outcome.stored;
 
     const QString picture = PictureCache(m_context.tempDir).thumbnailPath(cells[3]);

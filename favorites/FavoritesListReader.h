@@ -13,6 +13,7 @@ namespace kova {
 
 class Dataset;
 class PageText;
+class PriceHistory;
 class SettingsRecord;
 
 // The two lists the service keeps for an account: the favorites and the price-drop
@@ -52,6 +53,7 @@ public:
         QString tempDir;   // of the picture cache
         QString taobaoPid; // affiliate ids written into the product links
         QString jdUnionId;
+        PriceHistory* history = nullptr; // where each favorite's current price is sighted
     };
     // Called with the bar position (0..100) and the label text after each stored row.
     using Progress = std::function<void(int bar, const QString& label)>;

@@ -5,6 +5,7 @@
 #include "service/PageText.h"
 #include "store/Dataset.h"
 #include "store/PictureCache.h"
+#include "store/PriceHistory.h"
 #include "store/SettingsRecord.h"
 
 #include <QDate>
@@ -172,6 +173,8 @@ bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outco
     const bool favorite = page.line(rowLine + 13).contains(QStringLiteral("Yes"));
     rows.setField(QStringLiteral("check"), favorite ? QStringLiteral("已收藏") : QStringLiteral("点击收藏"));
     rows.post();
+    if (m_search.history)
+        m_search.history->sight(cph, cell(7), sjlx, cpmc);
 
     ++outcome.stored;
     const int bar = std::min(100, 20 + outcome.stored * 100 / outcome.emptyCells);

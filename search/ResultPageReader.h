@@ -14,6 +14,7 @@ namespace kova {
 
 class Dataset;
 class PageText;
+class PriceHistory;
 class SettingsRecord;
 
 // The value of a cell line: the text from its fifth character up to its first "</TD>";
@@ -53,6 +54,7 @@ public:
         QString tempDir;   // of the picture cache
         QString taobaoPid; // affiliate ids written into the product links
         QString jdUnionId;
+        PriceHistory* history = nullptr; // where each stored offer's price is sighted
     };
     // Called with the bar position (0..100) and the label text as the reading advances.
     using Progress = std::function<void(int bar, const QString& label)>;

@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
@@ -298,6 +299,29 @@ std::optional<std::pair<QString, int>> Catalogue::splitProductNumber(const QStri
             return std::nullopt;
     }
     return std::pair{cph.left(8), cph.mid(8).toInt() + 1};
+}
+
+QString Catalogue::currentPrice(const QString& saved, const QString& cph, int drops)
+{
+    QString price = saved;
+    for (int i = 0; i < drops; ++i)
+        price = currentPrice(price, cph, true);
+    return price;
+}
+
+QString Catalogue::priceOnDay(const QString& base, const QString& cph, int day)
+{
+    bool ok = false;
+    const double value = base.toDouble(&ok);
+    if (day == 0 || !ok || value <= 0)
+        return base;
+    const quint64 h =
+        mix(stableHash(cph) ^ (static_cast<quint64>(static_cast<unsigned>(day)) * 0x9E3779B97F4A7C15ULL));
+    const double factor = 1.0 + (static_cast<double>(h % 31) - 15.0) / 100.0;
+    if (!base.contains(u'.'))
+        return QString::number(std::max<qint64>(1, std::llround(value * factor)));
+    const double cents = std::max(1.0, std::round(value * factor * 100.0));
+    return QString::number(cents / 100.0, 'f', 2);
 }
 
 QString Catalogue::currentPrice(const QString& saved, const QString& cph, bool dropped)

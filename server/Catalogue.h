@@ -43,6 +43,14 @@ public:
     // The current price of a saved favorite: `saved` itself, or when `dropped` (prices
     // moved on purpose) 5-20 % below it, by product. Never depends on the time.
     static QString currentPrice(const QString& saved, const QString& cph, bool dropped);
+    // The same after `drops` drops, each one taken from the price the one before left.
+    static QString currentPrice(const QString& saved, const QString& cph, int drops);
+
+    // An offer's price on the catalogue's day `day`: day 0 is the price `base` itself; any
+    // other day moves it up to 15 % either way, by product and day, keeping its form (a
+    // price without a decimal point stays without one). Lets a test build a history of
+    // several days in seconds.
+    static QString priceOnDay(const QString& base, const QString& cph, int day);
 
     static constexpr int maxRows = 10000;
 };

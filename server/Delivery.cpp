@@ -213,6 +213,14 @@ Reply StandInServer::Impl::controlRoute(const QString& path, const QueryString& 
         store->dropAllPrices();
         return Reply::page(pages::message(u"control"_s, u"OK"_s));
     }
+    if (path == u"/__control/price-day") {
+        bool ok = false;
+        const int day = query.value(u"n").toInt(&ok);
+        if (!ok)
+            return Reply::page(pages::message(u"control"_s, u"price-day needs n=<whole number>"_s), 400);
+        priceDay = day;
+        return Reply::page(pages::message(u"control"_s, u"OK day "_s + QString::number(day)));
+    }
     if (path == u"/__control/fault") {
         const auto f = faultFromName(query.value(u"name"));
         if (!f)

@@ -5,6 +5,8 @@
 #include "server/Pages.h"
 #include "server/ServerImpl.h"
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace kova::standin {
@@ -28,7 +30,9 @@ Reply StandInServer::Impl::opFav(const QueryString& query)
         if (!ok)
             return Reply::page(pages::message(u"操作失败"_s, u"序号无效"_s), 400);
         const auto word = store->lastSearch(user);
-        const auto offer = word ? Catalogue::offer(*word, bh) : std::nullopt;
+        auto offer = word ? Catalogue::offer(*word, bh) : std::nullopt;
+        if (offer)
+            offer->price = Catalogue::priceOnDay(offer->price, offer->cph, priceDay);
         if (!offer)
             return Reply::page(pages::message(u"操作失败"_s, u"没有这条搜索结果"_s), 404);
         store->addFavorite(user, *offer, now().toString(u"yyyy-MM-dd hh:mm:ss"_s));
@@ -47,7 +51,8 @@ Reply StandInServer::Impl::listAllMyFav(const QueryString& query)
     const QList<Favorite> favorites = store->favorites(user);
     QList<pages::FavoriteRow> rows;
     for (const Favorite& f : favorites) {
-        const QString current = Catalogue::currentPrice(f.savedPrice, f.cph, f.dropped || options.dropPrices);
+        const QString current =
+            Catalogue::currentPrice(f.savedPrice, f.cph, std::max(f.drops, options.dropPrices ? 1 : 0));
         if (dropsOnly && !(current.toDouble() < f.savedPrice.toDouble()))
             continue;
         rows.append({&f, current});

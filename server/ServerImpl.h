@@ -80,6 +80,7 @@ struct StandInServer::Impl {
     std::array<Listener, 3> listeners;
     bool running = false;
     std::atomic<bool> stopping{false};
+    std::atomic<int> priceDay{0}; // the catalogue's day of prices (Catalogue::priceOnDay)
 
     std::mutex faultMutex;
     Fault fault = Fault::None;

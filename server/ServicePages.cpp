@@ -92,7 +92,11 @@ QList<Offer> StandInServer::Impl::catalogue(const QString& word)
     }
     if (newKeyword)
         store->rememberKeyword(id, key);
-    return Catalogue::offers(key);
+    QList<Offer> offers = Catalogue::offers(key);
+    const int day = priceDay;
+    for (Offer& o : offers)
+        o.price = Catalogue::priceOnDay(o.price, o.cph, day);
+    return offers;
 }
 
 std::optional<Offer> StandInServer::Impl::offerForProduct(const QString& cph)
@@ -114,7 +118,10 @@ std::optional<Offer> StandInServer::Impl::offerForProduct(const QString& cph)
         std::lock_guard lock(keywordMutex);
         knownKeywords.insert(parts->first, *word);
     }
-    return Catalogue::offer(*word, parts->second);
+    auto offer = Catalogue::offer(*word, parts->second);
+    if (offer)
+        offer->price = Catalogue::priceOnDay(offer->price, offer->cph, priceDay);
+    return offer;
 }
 
 } // namespace kova::standin

@@ -56,6 +56,7 @@ void StandInServer::Impl::start(const ServerOptions& opts)
         throw std::runtime_error("stand-in server: already running");
     PicturePainter::checkJpegSupport();
     options = opts;
+    priceDay = opts.priceDay;
     stopping = false;
     store = std::make_unique<StandInStore>(options.dataDir);
     painter = std::make_unique<PicturePainter>(
@@ -193,6 +194,11 @@ QString StandInServer::directoryUrl() const
 void StandInServer::setFault(Fault fault, const QString& pathPrefix)
 {
     m_impl->setFault(fault, pathPrefix);
+}
+
+void StandInServer::setPriceDay(int day)
+{
+    m_impl->priceDay = day;
 }
 
 void StandInServer::dropPricesNow()

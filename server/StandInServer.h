@@ -33,6 +33,7 @@ struct ServerOptions {
     QString pid = QStringLiteral("mm_12345678_0_0"); // served by the version page
     QString unionId = QStringLiteral("1000123456");
     bool dropPrices = false; // every favorite's current price is below its saved price
+    int priceDay = 0;        // the catalogue's day of prices (StandInServer::setPriceDay)
     bool echoLog = false;    // also print each log line to stdout (the program does)
     // The server's clock (a favorite's saved time); empty: the local time. Tests move it.
     std::function<QDateTime()> clock;
@@ -67,6 +68,9 @@ public:
     // Makes every existing favorite's current price drop now (for the price-drop list).
     // Prices move only through this, /__control/drop-prices and ServerOptions::dropPrices.
     void dropPricesNow();
+    // Moves every offer's price to the catalogue's day `day` (0: the prices as first
+    // served), as /__control/price-day?n=N does. Favorites keep their saved prices.
+    void setPriceDay(int day);
 
     // One line per request handled so far: "<host-kind> <path?query> <status> cookie=<...>".
     QStringList log() const;

@@ -197,7 +197,7 @@ Favorite readFavorite(const Statement& st)
     f.savedPrice = st.text(8);
     f.linkPath = st.text(9);
     f.merchant = st.text(10);
-    f.dropped = st.integer(11) != 0;
+    f.drops = static_cast<int>(st.integer(11));
     return f;
 }
 
@@ -266,7 +266,7 @@ QSet<QString> StandInStore::favoriteProducts(const QString& user)
 void StandInStore::dropAllPrices()
 {
     std::lock_guard lock(m_mutex);
-    exec("update favorites set dropped = 1");
+    exec("update favorites set dropped = dropped + 1");
 }
 
 } // namespace kova::standin

@@ -26,7 +26,7 @@ struct Favorite {
     QString savedPrice;
     QString linkPath; // plain "&"
     QString merchant;
-    bool dropped = false; // price dropped by the control switch
+    int drops = 0; // times the price was dropped by the control switch
 };
 
 // The server's state in SQLite ("standin.db" in the data folder, or in memory when no

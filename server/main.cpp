@@ -19,7 +19,7 @@ void usage()
 {
     std::fputs(
         "usage: kova-standin [--data DIR] [--service-port N] [--version-port N] [--directory-port N]\n"
-        "                    [--fault NAME] [--drop-prices]\n"
+        "                    [--fault NAME] [--drop-prices] [--price-day N]\n"
         "faults: None DropMidBody Stall ErrorStatus TruncatedJpeg HtmlAsPicture InvalidGbk Utf8Declared "
         "HugePage\n",
         stderr);
@@ -60,6 +60,8 @@ int main(int argc, char** argv)
         const bool hasValue = i + 1 < args.size();
         if (arg == u"--drop-prices") {
             options.dropPrices = true;
+        } else if (arg == u"--price-day" && hasValue) {
+            options.priceDay = args.at(++i).toInt();
         } else if (arg == u"--data" && hasValue) {
             options.dataDir = args.at(++i);
         } else if (arg == u"--service-port" && hasValue && parsePort(args.at(i + 1), options.servicePort)) {

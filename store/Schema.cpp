@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "Error.h"
+#include "PriceHistory.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,7 +93,7 @@ void createDatabase(const QString& path)
         } catch (const Error& e) {
             fail(e.message());
         }
-        const QByteArray script = "BEGIN;\n" + sql.toUtf8() + "\nCOMMIT;";
+        const QByteArray script = "BEGIN;\n" + sql.toUtf8() + PriceHistorySchemaSql().toUtf8() + "\nCOMMIT;";
         char* err = nullptr;
         if (sqlite3_exec(handle.db, script.constData(), nullptr, nullptr, &err) != SQLITE_OK) {
             const QString why = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errmsg(handle.db));

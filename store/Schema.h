@@ -7,7 +7,8 @@ namespace kova {
 // The schema of kvdb.dat (store/schema.sql, compiled into the program as a resource).
 QString schemaSql();
 
-// Creates a new database with the five empty tables at `path`. Refuses (kova::Error) when
+// Creates a new database with the five empty tables, and the price history's tables, at
+// `path`. Refuses (kova::Error) when
 // a file already exists there; on failure no file is left behind.
 void createDatabase(const QString& path);
 

@@ -2,9 +2,10 @@
 # End-to-end test of the built program in a real X window (Xvfb), driven as a user drives it:
 # clicks at the controls' positions with xdotool, against the stand-in server on the ports
 # the build points at. First start, a hot keyword search with rows and thumbnails, a
-# favorite added, the favorites view, a price drop made on the server and seen in the
-# price-drop view, the window closed; then the program killed (SIGKILL) in the middle of a
-# 5,000-row page and started again. Checks kvdb.dat and the server's log; screenshots and
+# favorite added, the price chart of an offer, the favorites view, a price drop made on the
+# server and seen in the price-drop view, the window closed; then the program killed
+# (SIGKILL) in the middle of a 5,000-row page and started again with a notification service
+# (dbus-daemon and dunst), which shows the price-drop alert of the start. Checks kvdb.dat and the server's log; screenshots and
 # logs go to <build>/e2e/.
 #
 #   tools/e2e.sh [build dir]      (default: build)
@@ -13,7 +14,8 @@
 # favorites and the price-drop view are also written to DIR, cut to the window (the README's
 # pictures: KOVA_SCREENSHOTS=docs/screenshots tools/e2e.sh).
 #
-# Needs Xvfb, xdotool, xwininfo, ImageMagick's import/convert and the sqlite3 shell; exits
+# Needs Xvfb, xdotool, xwininfo, ImageMagick's import/convert, the sqlite3 shell, dbus-daemon
+# and dunst; exits
 # with 77 (skipped) when one is missing. The control positions come from the program's own
 # layout: kova-reliability-driver (tests/reliability) builds the same window off screen
 # and prints them.
@@ -26,7 +28,7 @@ out="$build/e2e"
 shots="$out/screenshots"
 work="$out/work"
 
-for tool in Xvfb xdotool xwininfo import convert sqlite3 iconv; do
+for tool in Xvfb xdotool xwininfo import convert sqlite3 iconv dbus-daemon dunst; do
   if ! command -v "$tool" >/dev/null; then
     echo "e2e: $tool is missing; skipped" >&2
     exit 77
@@ -55,8 +57,10 @@ mkdir -p "$shots" "$work/tmp" "$out/standin"
 "$initdb" "$work/kvdb.dat" >/dev/null
 
 kova_pid=""
+bus_pid=""
 cleanup() {
   [ -n "$kova_pid" ] && kill -9 "$kova_pid" 2>/dev/null || true
+  [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
   kova_stop_all
 }
 trap cleanup EXIT
@@ -156,6 +160,38 @@ step "first picture cell: mean lightness $lightness, $colours colours"
 awk -v l="$lightness" -v c="$colours" 'BEGIN { exit !(l < 0.85 || c > 64) }' || fail "no thumbnail in the first row"
 no_error_box || fail "an error box after the search"
 
+# --- the price chart -------------------------------------------------------------------------
+# Every offer shown is in the price history of the day. The weeks before are written here as
+# earlier runs would have left them (the test cannot wait for days to pass): 60 days, with a
+# gap of two weeks, each offer's price moving up to 10 % either way by product and day (no
+# random(): the shell may work p out once per use). jg + 0: the shell has no numeric
+# collation, and an expression needs none.
+[ "$(db "select count(*) from price_history where day = date('now', 'localtime')")" -ge "$rows" ] ||
+  fail "the offers are not in the price history ($(db 'select count(*) from price_history'))"
+db "with recursive d(n) as (select 1 union all select n + 1 from d where n < 60)
+    insert or ignore into price_history (cph, day, low, high, last, seen, merchant, name)
+    select cph, date('now', 'localtime', '-' || n || ' days'), p * 95 / 100, p * 105 / 100, p, 1, sjlx, cpmc
+    from (select cph, sjlx, cpmc, n,
+                 cast((jg + 0) * (90 + (n * 7919 + unicode(substr(cph, -1)) * 104729) % 21) as integer) as p
+          from cxnr, d where n not between 20 and 33 and jg + 0 > 0)"
+step "price chart"
+set -- $(geom grid1-picture)
+xdotool mousemove $((win_x + $1 + 180)) $((win_y + $2)) click 3
+sleep 0.5
+xdotool mousemove_relative 30 10 click 1
+chart=""
+has_chart() {
+  chart=$(xdotool search --all --onlyvisible --pid "$kova_pid" --name '^价格走势 - ' 2>/dev/null | head -1 || true)
+  [ -n "$chart" ]
+}
+wait_for 10 has_chart || fail "no price chart window"
+sleep 0.5
+shot 08-price-chart
+eval "$(xdotool getwindowgeometry --shell "$chart")"
+chart_geometry="${WIDTH}x$HEIGHT+$X+$Y"
+xdotool windowclose "$chart" 2>/dev/null || true
+no_error_box || fail "an error box after the chart"
+
 # --- a favorite ------------------------------------------------------------------------------
 step "favorite"
 click grid1-favorite
@@ -234,12 +270,38 @@ kept=$(db 'select count(*) from cxnr')
 [ "$(db 'select count(*) from scnr')" = 1 ] || fail "the favorite was lost"
 step "killed with $seen rows seen, $kept rows kept"
 
-step "third start after the kill"
+step "third start after the kill, with a notification service"
+# The favorite drops once more while Kova is not running; the start's check announces it on
+# the desktop (dunst on a session bus of the test's own).
+http_get "$service_port" /__control/drop-prices >/dev/null
+bus_address=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3>"$out/bus.pid") ||
+  fail "no session bus"
+bus_pid=$(cat "$out/bus.pid")
+export DBUS_SESSION_BUS_ADDRESS=$bus_address
+kova_background "$out/dunst.log" dunst
 start_kova
 wait_for 5 no_error_box || fail "an error box after the kill"
 sleep 1
 no_error_box || fail "an error box after the kill"
 shot 07-after-kill
+alerted() { [ -n "$(db "select price from price_alert where cph = '$favorite_cph'")" ]; }
+wait_for 20 alerted || fail "the start did not announce the price drop"
+popup=""
+has_popup() {
+  popup=$(xdotool search --all --onlyvisible --class Dunst 2>/dev/null | head -1 || true)
+  [ -n "$popup" ]
+}
+wait_for 10 has_popup || fail "no desktop notification"
+sleep 0.5
+shot 09-alert
+# Activating the notification (dunst: a middle click) shows the price-drop view.
+drop_lists=$(grep -c 'd=down 200' "$out/standin.log" || true)
+eval "$(xdotool getwindowgeometry --shell "$popup")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 2
+opened() { [ "$(grep -c 'd=down 200' "$out/standin.log" || true)" -gt "$drop_lists" ] && [ "$(db 'select count(*) from scnr')" = 1 ]; }
+wait_for 20 opened || fail "activating the notification did not show the price-drop view"
+sleep 0.5
+shot 10-alert-opened
 click close
 wait_for 10 bash -c "! kill -0 $kova_pid 2>/dev/null" || fail "the window did not close"
 wait "$kova_pid" || fail "the program ended with an error status"
@@ -254,5 +316,7 @@ if [ -n "${KOVA_SCREENSHOTS:-}" ]; then
   for s in 01-start 02-results 04-favorites 05-price-drops; do
     convert "$shots/$s.png" -crop "1020x700+$first_x+$first_y" +repage "$KOVA_SCREENSHOTS/$s.png"
   done
+  convert "$shots/08-price-chart.png" -crop "$chart_geometry" +repage "$KOVA_SCREENSHOTS/08-price-chart.png"
+  cp "$shots/09-alert.png" "$KOVA_SCREENSHOTS/09-alert.png"
   echo "e2e: window pictures in $KOVA_SCREENSHOTS"
 fi

@@ -1,4 +1,5 @@
-// kova-initdb PATH: creates an empty Kova database with its five tables at PATH.
+// kova-initdb PATH: creates an empty Kova database with its five tables and the price
+// history's at PATH.
 #include "store/Error.h"
 #include "store/Schema.h"
 

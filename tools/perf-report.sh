@@ -31,7 +31,7 @@ if [ ! -f "$build/build.ninja" ]; then
     -DKOVA_SERVICE_URL=http://127.0.0.1:18936 -DKOVA_VERSION_URL=http://127.0.0.1:18937 \
     -DKOVA_DIRECTORY_URL=http://127.0.0.1:18938 >/dev/null
 fi
-benches=(store_bench service_bench search_bench results_bench startup_bench)
+benches=(store_bench service_bench search_bench results_bench startup_bench history_bench)
 nice -n 10 cmake --build "$build" -j2 --target "${benches[@]}" kova kova-initdb kova-standin \
   kova-reliability-driver
 
@@ -64,6 +64,8 @@ bench service_bench --benchmark_min_time=0.2 --benchmark_repetitions=3 --benchma
 bench search_bench
 bench results_bench --benchmark_min_time=0.2
 bench startup_bench
+# The reading with the history on and off, interleaved, the median of five: the machine is shared.
+bench history_bench --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 
 # The peak memory of a 5,000-row search in a process of its own (as tools/reliability.sh).
 echo "perf-report: running kova-reliability-driver search test5000 ($((SECONDS - started))s so far)"

@@ -67,7 +67,7 @@ start
 db=$home/.local/share/kova/kvdb.dat
 [ -s "$db" ] || fail "no kvdb.dat in the user's data folder"
 tables=$(sqlite3 "$db" "select group_concat(name) from (select name from sqlite_master where type = 'table' order by name)")
-[ "$tables" = "cxnr,scnr,tpb,word,xxb" ] || fail "kvdb.dat holds the tables $tables"
+[ "$tables" = "cxnr,price_alert,price_history,scnr,tpb,word,xxb" ] || fail "kvdb.dat holds the tables $tables"
 
 # A second start keeps what is stored.
 sqlite3 "$db" "insert into word (word, "count") values ('留下', 7)"

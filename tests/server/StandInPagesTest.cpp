@@ -15,6 +15,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 using kova::standin::Catalogue;
+using kova::standin::Offer;
 using kova::test::cellValue;
 using kova::test::fetch;
 using kova::test::Fetched;
@@ -506,3 +507,49 @@ TEST(StandInServer, StopReturnsWhileAClientKeepsAnIdleConnection)
 }
 
 } // namespace
+
+TEST_F(StandInPages, PriceDayMovesOfferPricesAndDropsTakeOffMore)
+{
+    const QString user = newAccount();
+    auto prices = [&] {
+        QStringList out;
+        const Fetched page = service(listAll(u"test40"_s, user));
+        for (int tr : rowStarts(page.lines))
+            out << resultCells(page.lines, tr)[6];
+        return out;
+    };
+    const QList<Offer> offers = Catalogue::offers(u"test40"_s);
+    const QStringList day0 = prices();
+    ASSERT_EQ(day0.size(), 40);
+    ASSERT_EQ(service("/__control/price-day?n=3").status, 200);
+    const QStringList day3 = prices();
+    int moved = 0;
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(day0[i], offers[i].price);
+        EXPECT_EQ(day3[i], Catalogue::priceOnDay(offers[i].price, offers[i].cph, 3));
+        EXPECT_EQ(day3[i].contains(u'.'), offers[i].price.contains(u'.')) << qPrintable(day3[i]);
+        const double ratio = day3[i].toDouble() / offers[i].price.toDouble();
+        if (offers[i].price.toDouble() >= 20) {
+            EXPECT_GE(ratio, 0.84) << qPrintable(offers[i].price) << " -> " << qPrintable(day3[i]);
+            EXPECT_LE(ratio, 1.16) << qPrintable(offers[i].price) << " -> " << qPrintable(day3[i]);
+        }
+        moved += day3[i] != day0[i] ? 1 : 0;
+    }
+    EXPECT_GT(moved, 30);
+    EXPECT_EQ(service("/__control/price-day?n=x").status, 400);
+
+    // A favorite saved on day 3 keeps that day's price; each drop takes off more.
+    ASSERT_EQ(service("/OpFav.aspx?" + account(user) + "&i=1").status, 200);
+    const std::string list = "/ListAllMyFav.aspx?" + account(user);
+    EXPECT_EQ(favoriteRows(service(list))[0][8], day3[0]);
+    ASSERT_EQ(service("/__control/drop-prices").status, 200);
+    const QString once = favoriteRows(service(list))[0][9];
+    ASSERT_EQ(service("/__control/drop-prices").status, 200);
+    const QString twice = favoriteRows(service(list))[0][9];
+    EXPECT_EQ(once, Catalogue::currentPrice(day3[0], offers[0].cph, 1));
+    EXPECT_EQ(twice, Catalogue::currentPrice(day3[0], offers[0].cph, 2));
+    EXPECT_LT(twice.toDouble(), once.toDouble());
+
+    ASSERT_EQ(service("/__control/price-day?n=0").status, 200);
+    EXPECT_EQ(prices(), day0);
+}

@@ -1,0 +1,1 @@
+kova_add_bench(history_bench SOURCES history_bench.cpp WindowBenchMain.cpp LIBS kova_search kova_results kova_standin)
