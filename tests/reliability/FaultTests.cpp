@@ -402,26 +402,29 @@ TEST_F(Faults, PageArrivingWhileTheDatabaseIsBusyIsReportedOnce)
 TEST_F(Faults, CacheFolderThatCannotBeWrittenLeavesRowsWithoutPictures)
 {
     // Root writes anywhere a mode allows nothing; a folder of the proc file system takes
-    // no new file from anyone.
+    // no new file from anyone. It can only be had through a link, and a link in the
+    // folder's place is not the user's own folder: it is refused, and said so once, at start.
     const QString cache = db.tempDir() + QStringLiteral("kvpic");
-    if (geteuid() == 0) {
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
         ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fdinfo"), cache));
     } else {
         ASSERT_TRUE(QDir().mkpath(cache));
         ASSERT_TRUE(QFile::setPermissions(cache, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
+    const int atStart = asRoot ? 1 : 0;
     start();
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(messages.size(), static_cast<size_t>(atStart));
     search(QStringLiteral("test20"));
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(messages.size(), static_cast<size_t>(atStart));
     EXPECT_TRUE(fetchersDone());
 
     const int column = pictureColumn();
     ASSERT_GE(column, 0);
     window->ADOQuery2.first();
     emit window->ui.DBGridEh1->CellClick(column);
-    EXPECT_EQ(errors().size(), 1);
+    EXPECT_EQ(errors().size(), atStart + 1);
     EXPECT_FALSE(window->ui.BigPanel->isVisible());
     if (geteuid() != 0)
         QFile::setPermissions(cache,
