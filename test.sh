@@ -2,8 +2,9 @@
 # Set up, build and test. What a newcomer and a developer run:
 #
 #   ./test.sh          the suite under CTest (build/, Release, headless) and the built
-#                      program in a real X window under Xvfb (tools/e2e.sh; skipped
-#                      without Xvfb). Minutes from a clean clone, about one on a built tree.
+#                      program in a real X window under Xvfb (tools/e2e.sh, then
+#                      tools/desktop.sh with the accessibility bus; each skipped when a tool
+#                      is missing). Minutes from a clean clone, about one on a built tree.
 #   ./test.sh --full   the same, then the slow checks (what .ci/run runs):
 #                      the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer
 #                      (tools/sanitize.sh asan, build-asan/); load and peak memory, with
@@ -33,13 +34,15 @@ if [ "${KOVA_QUICK:-0}" = 1 ]; then
   exit 0
 fi
 
-status=0
-./tools/e2e.sh build || status=$?
-if [ "$status" = 77 ]; then
-  echo "test: the real-window test was skipped (no Xvfb)"
-elif [ "$status" != 0 ]; then
-  exit "$status"
-fi
+for check in e2e desktop; do
+  status=0
+  "./tools/$check.sh" build || status=$?
+  if [ "$status" = 77 ]; then
+    echo "test: the real-window test tools/$check.sh was skipped (a tool is missing)"
+  elif [ "$status" != 0 ]; then
+    exit "$status"
+  fi
+done
 
 if [ "$full" = 1 ]; then
   ./tools/sanitize.sh asan

@@ -21,9 +21,8 @@ int KovaMain(bool runLoop, SingleInstance* instance)
     try {
         window = std::make_unique<Tfrmkova>();
     } catch (const std::exception& e) {
-        const QString text = QString::fromUtf8(e.what());
         std::fprintf(stderr, "kova: %s\n", e.what());
-        ShowError(text);
+        ShowError(UserErrorText(e));
         return 1;
     }
     if (instance) {

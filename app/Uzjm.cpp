@@ -9,6 +9,7 @@
 #include "store/SettingsRecord.h"
 #include "ui/DBGridEh.h"
 #include "ui/Messages.h"
+#include "ui/Skin.h"
 #include "ui/SkinFrame.h"
 #include "ui/StatusBar.h"
 
@@ -103,7 +104,7 @@ void Tfrmkova::applySkin()
     QFile skin(path);
     if (!skin.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("无法读取皮肤文件 %1：%2").arg(path, skin.errorString()));
-    qApp->setStyleSheet(QString::fromUtf8(skin.readAll()));
+    ApplySkinStyleSheet(path, QString::fromUtf8(skin.readAll()));
 }
 
 void Tfrmkova::showEvent(QShowEvent* event)

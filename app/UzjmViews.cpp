@@ -20,6 +20,7 @@ void Tfrmkova::wireLayoutHandlers()
     connect(ui.btn9, &QToolButton::clicked, this, [this] { Guarded([this] { btn9Click(); }); });
     connect(ui.btn10, &QToolButton::clicked, this, [this] { Guarded([this] { btn10Click(); }); });
     for (int n = 1; n <= static_cast<int>(ui.storeImages.size()); ++n) {
+        ui.storeImages[static_cast<size_t>(n - 1)]->setAccessibleName(storeEntryName(n));
         connect(ui.storeImages[static_cast<size_t>(n - 1)], &ClickLabel::clicked, this,
                 [this, n] { Guarded([this, n] { ImageClick(n); }); });
     }

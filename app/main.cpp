@@ -13,7 +13,8 @@ int main(int argc, char** argv)
     kova::HttpClient::globalInit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kova"));
-    QApplication::setApplicationDisplayName(kova::ApplicationTitle);
+    // No display name: Qt would append it to every window title, and the titles are exactly
+    // the captions the program sets.
     kova::installChineseTranslations(app);
 
     // One window per data folder, decided before the window opens kvdb.dat.

@@ -73,11 +73,10 @@ QString Decipher(const QString& cipher, const QString& key)
     const QByteArray k = keyBytes(key);
     const QByteArray text = cipher.toLatin1();
     if (text.size() < 2)
-        throw Error(QStringLiteral("Invalid ciphertext \"%1\": it needs at least two hexadecimal digits")
-                        .arg(cipher));
+        throw Error(QStringLiteral("密文无法解密：至少需要两位十六进制数字（%1）").arg(cipher));
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (cipher.at(i).unicode() > 0x7F || hexValue(text.at(i)) < 0)
-            throw Error(QStringLiteral("Invalid ciphertext \"%1\": not a hexadecimal number").arg(cipher));
+            throw Error(QStringLiteral("密文无法解密：不是十六进制数（%1）").arg(cipher));
     }
     auto byteAt = [&](qsizetype i) { return hexValue(text.at(i)) * 16 + hexValue(text.at(i + 1)); };
 

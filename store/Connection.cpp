@@ -154,7 +154,7 @@ void Connection::open()
         sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
     auto fail = [&](const QString& message) {
         sqlite3_close_v2(db);
-        throw Error(message + QStringLiteral(" (") + m_path + QLatin1Char(')'));
+        throw Error(QStringLiteral("无法打开数据库 %1：%2").arg(m_path, message));
     };
     if (rc != SQLITE_OK)
         fail(db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
@@ -189,7 +189,7 @@ void Connection::close()
 sqlite3* Connection::handle() const
 {
     if (!m_db)
-        throw Error(QStringLiteral("The database connection is not open"));
+        throw Error(QStringLiteral("数据库连接没有打开"));
     return m_db;
 }
 
@@ -208,7 +208,7 @@ void Connection::execute(const QString& sql, const QVariantList& params)
     if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString message = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_free(err);
-        throw Error(message);
+        throw DatabaseError(message);
     }
 }
 
@@ -216,7 +216,7 @@ void Connection::registerCollations(sqlite3* db)
 {
     if (sqlite3_create_collation_v2(db, "KOVANUM", SQLITE_UTF8, nullptr, kovaNumCollation, nullptr) !=
         SQLITE_OK)
-        throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
+        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 } // namespace kova

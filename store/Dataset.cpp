@@ -202,7 +202,7 @@ void Dataset::open()
         statement->bind(i + 1, m_params.at(i));
     const int count = statement->columnCount();
     if (count == 0)
-        throw Error(QStringLiteral("The statement returns no rows: ") + text);
+        throw Error(QStringLiteral("该数据库语句不返回记录：") + text);
 
     const int first = withRowid ? 1 : 0;
     QStringList columns;
@@ -298,8 +298,7 @@ void Dataset::setRecNo(int recNo)
     requireActive();
     checkBrowseMode();
     if (recNo < 1 || recNo > recordCount())
-        throw Error(
-            QStringLiteral("Record number %1 is out of range (1 to %2)").arg(recNo).arg(recordCount()));
+        throw Error(QStringLiteral("记录号 %1 超出范围（1 到 %2）").arg(recNo).arg(recordCount()));
     m_bof = m_eof = false;
     moveTo(recNo - 1);
 }
@@ -410,7 +409,7 @@ void Dataset::edit()
     if (m_state != EditState::Browse)
         return;
     if (m_index < 0)
-        throw Error(QStringLiteral("The dataset is empty: there is no row to edit"));
+        throw Error(QStringLiteral("数据集是空的，没有可以修改的记录"));
     m_pending = m_rows[static_cast<size_t>(m_index)].values;
     m_changed.assign(static_cast<size_t>(m_columns.size()), false);
     m_state = EditState::Edit;
@@ -420,7 +419,7 @@ void Dataset::setField(const QString& name, const QVariant& value)
 {
     requireActive();
     if (m_state == EditState::Browse)
-        throw Error(QStringLiteral("The dataset is not in edit or append mode"));
+        throw Error(QStringLiteral("数据集不在修改或添加状态"));
     const auto column = static_cast<size_t>(requireColumn(name));
     m_pending[column] = value;
     m_changed[column] = true;
@@ -463,7 +462,7 @@ void Dataset::post()
         }
         Row row = writeRow(text + " returning rowid, *", columns, pending, std::nullopt);
         if (row.values.empty())
-            throw Error(QStringLiteral("The new row of table %1 could not be read back").arg(m_table));
+            throw Error(QStringLiteral("表 %1 中新添加的记录无法读回").arg(m_table));
         row.order = m_nextOrder++;
         const int position = static_cast<int>(m_rows.size());
         emit rowAboutToBeInserted(position);
@@ -486,7 +485,7 @@ void Dataset::post()
     text += " where rowid=? returning rowid, *";
     Row fresh = writeRow(text, columns, pending, current.rowid);
     if (fresh.values.empty())
-        throw Error(QStringLiteral("The row to update no longer exists in table %1").arg(m_table));
+        throw Error(QStringLiteral("表 %1 中要修改的记录已不存在").arg(m_table));
     current.values = std::move(fresh.values);
     emit rowChanged(m_index);
 }
@@ -513,7 +512,7 @@ void Dataset::deleteRow()
     }
     cancel();
     if (m_index < 0)
-        throw Error(QStringLiteral("The dataset is empty: there is no row to delete"));
+        throw Error(QStringLiteral("数据集是空的，没有可以删除的记录"));
     {
         sqlite3* db = m_connection.handle();
         Statement statement(db, m_cache->get(db, "delete from " + quotedTable() + " where rowid=?"));
@@ -559,7 +558,7 @@ void Dataset::sort(const QString& order)
             descending = true;
         else if (words.size() != 1 &&
                  !(words.size() == 2 && words[1].compare(QLatin1String("ASC"), Qt::CaseInsensitive) == 0))
-            throw Error(QStringLiteral("Invalid sort order: ") + order);
+            throw Error(QStringLiteral("排序方式不正确：") + order);
         SortKey key;
         key.column = requireColumn(unquoteIdentifier(words[0]));
         key.descending = descending;
@@ -643,21 +642,20 @@ int Dataset::requireColumn(const QString& name) const
 {
     const int index = columnIndex(name);
     if (index < 0)
-        throw Error(QStringLiteral("Field '%1' not found").arg(name));
+        throw Error(QStringLiteral("找不到字段：%1").arg(name));
     return index;
 }
 
 void Dataset::requireActive() const
 {
     if (!m_active)
-        throw Error(QStringLiteral("The dataset is not open"));
+        throw Error(QStringLiteral("数据集没有打开"));
 }
 
 void Dataset::requireTable() const
 {
     if (m_table.isEmpty())
-        throw Error(QStringLiteral(
-            "The dataset cannot be changed: its statement is not \"select * from\" one table"));
+        throw Error(QStringLiteral("数据集不能修改：它的语句不是对单个表的 \"select * from\""));
 }
 
 // Runs an insert or update ending in "returning rowid, *": one statement, one commit, and

@@ -13,4 +13,10 @@ public:
     QString message() const { return QString::fromUtf8(what()); }
 };
 
+// A failure of the database engine: the user reads the Chinese text, SQLite's own after it.
+inline Error DatabaseError(const QString& detail)
+{
+    return Error(QStringLiteral("数据库操作失败：") + detail);
+}
+
 } // namespace kova

@@ -167,7 +167,7 @@ JpegResult decodeJpeg(const QByteArray& bytes, QSize target)
 {
     JpegResult result;
     if (bytes.isEmpty()) {
-        result.error = QStringLiteral("The picture file is empty");
+        result.error = QStringLiteral("图片文件是空的");
         return result;
     }
     Decompressor d;
@@ -179,17 +179,17 @@ JpegResult decodeJpeg(const QByteArray& bytes, QSize target)
                                      static_cast<unsigned long>(bytes.size()), width, height, image, outcome);
     result.warning = QString::fromLocal8Bit(d.err.warning);
     if (!finished) {
-        result.error = QStringLiteral("Cannot decode the picture: ") + QString::fromLocal8Bit(d.err.message);
+        result.error = QStringLiteral("图片无法解码：") + QString::fromLocal8Bit(d.err.message);
         return result;
     }
     switch (outcome) {
     case Outcome::TooLarge:
-        result.error = QStringLiteral("Cannot decode the picture: its size %1 x %2 is out of range")
+        result.error = QStringLiteral("图片无法解码：尺寸 %1 x %2 超出范围")
                            .arg(d.cinfo.image_width)
                            .arg(d.cinfo.image_height);
         break;
     case Outcome::NoMemory:
-        result.error = QStringLiteral("Cannot decode the picture: out of memory");
+        result.error = QStringLiteral("图片无法解码：内存不足");
         break;
     case Outcome::Done:
         result.image = std::move(image);
@@ -203,7 +203,7 @@ JpegResult loadJpegFile(const QString& path, QSize target)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         JpegResult result;
-        result.error = QStringLiteral("Cannot open the picture %1: %2").arg(path, file.errorString());
+        result.error = QStringLiteral("无法打开图片 %1：%2").arg(path, file.errorString());
         return result;
     }
     return decodeJpeg(file.readAll(), target);

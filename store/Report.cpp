@@ -1,5 +1,7 @@
 #include "store/Report.h"
 
+#include "store/Error.h"
+
 #include <cstdio>
 
 namespace kova {
@@ -29,6 +31,15 @@ bool deliver(Message::Kind kind, const QString& caption, const QString& text)
 }
 
 } // namespace
+
+QString UserErrorText(const std::exception& e)
+{
+    if (const auto* own = dynamic_cast<const Error*>(&e))
+        return own->message();
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QStringLiteral("程序内部错误：内存不足（%1）").arg(QString::fromUtf8(e.what()));
+    return QStringLiteral("程序内部错误：%1").arg(QString::fromUtf8(e.what()));
+}
 
 void setMessagePresenter(MessagePresenter p)
 {

@@ -34,14 +34,20 @@ void setMessagePresenter(MessagePresenter presenter);
 using MessageHook = MessagePresenter;
 void setMessageHook(MessageHook hook); // empty restores the presenter
 
+// The text the standard error report shows for an error: a kova::Error's own message, and
+// for anything else "程序内部错误：" followed by the library's text.
+QString UserErrorText(const std::exception& e);
+
 // Runs a handler; an error it leaves uncaught ends it and goes to the standard error
 // report. The program goes on with the state reached so far.
+// The program's own errors read in Chinese; any other failure gets a Chinese text before the
+// library's own.
 template <class F> void Guarded(F&& handler)
 {
     try {
         handler();
     } catch (const std::exception& e) {
-        ShowError(QString::fromUtf8(e.what()));
+        ShowError(UserErrorText(e));
     }
 }
 

@@ -52,7 +52,7 @@ QString schemaSql()
     initSchemaResource();
     QFile file(QStringLiteral(":/kova/store/schema.sql"));
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("The database schema resource is missing"));
+        throw Error(QStringLiteral("程序中缺少数据库结构"));
     return QString::fromUtf8(file.readAll());
 }
 
@@ -60,7 +60,7 @@ void createDatabase(const QString& path)
 {
     const QFileInfo target(path);
     if (target.exists() || target.isSymLink())
-        throw Error(QStringLiteral("Cannot create the database %1: the file already exists").arg(path));
+        throw Error(QStringLiteral("无法创建数据库 %1：文件已经存在").arg(path));
     const QString sql = schemaSql();
 
     // Built under a temporary name in the same folder and renamed when complete, so a
@@ -71,8 +71,7 @@ void createDatabase(const QString& path)
                                  QStringLiteral(".XXXXXX"));
         temporary.setAutoRemove(false);
         if (!temporary.open())
-            throw Error(
-                QStringLiteral("Cannot create the database %1: %2").arg(path, temporary.errorString()));
+            throw Error(QStringLiteral("无法创建数据库 %1：%2").arg(path, temporary.errorString()));
         temporaryPath = temporary.fileName();
         // Temporary files are private to their owner; the database is an ordinary file.
         temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
@@ -84,7 +83,7 @@ void createDatabase(const QString& path)
         DatabaseHandle handle;
         const QByteArray file = QFile::encodeName(temporaryPath);
         auto fail = [&](const QString& why) {
-            throw Error(QStringLiteral("Cannot create the database %1: %2").arg(path, why));
+            throw Error(QStringLiteral("无法创建数据库 %1：%2").arg(path, why));
         };
         if (sqlite3_open_v2(file.constData(), &handle.db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
             fail(handle.db ? QString::fromUtf8(sqlite3_errmsg(handle.db)) : QStringLiteral("out of memory"));
@@ -109,7 +108,7 @@ void createDatabase(const QString& path)
     // stays untouched.
     QFile created(temporaryPath);
     if (!created.rename(path))
-        throw Error(QStringLiteral("Cannot create the database %1: %2").arg(path, created.errorString()));
+        throw Error(QStringLiteral("无法创建数据库 %1：%2").arg(path, created.errorString()));
     pending.keep();
 }
 

@@ -10,8 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-zenhei fontconfig
   xvfb xauth xdotool imagemagick x11-utils sqlite3 qt6-translations-l10n
-  dbus-daemon
-  dunst
+  dbus-daemon dunst at-spi2-core python3-pyatspi
   clang libclang-rt-14-dev
 )
 

@@ -202,6 +202,7 @@ DBGridEh::DBGridEh(QWidget* parent)
             emit CellClick(index.column());
     });
     connect(m_model, &DatasetModel::datasetReset, this, &DBGridEh::followDatasetRecNo);
+    m_model->setAccessibleTextProvider([this](int row, int col) { return drawnText(row, col); });
 }
 
 DBGridEh::~DBGridEh() = default;
@@ -430,6 +431,14 @@ void DBGridEh::drawCell(GridCanvas& canvas, const QRect& rect, int row, int col)
     }
 }
 
+QString DBGridEh::drawnText(int row, int col)
+{
+    RecordingGridCanvas canvas;
+    const QRect cell(0, 0, columnWidth(col), rowHeight(row));
+    drawCell(canvas, cell, row, col);
+    return canvas.visibleText(cell, QStringLiteral("商品图片"));
+}
+
 GridCoord DBGridEh::MouseCoord(QPoint pos) const
 {
     const QRect header = m_header->geometry();
@@ -519,7 +528,36 @@ void DBGridEh::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
+    // Ctrl+Tab and Ctrl+Shift+Tab leave the grid from any cell.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+        (event->modifiers() & Qt::ControlModifier)) {
+        event->accept();
+        const bool back = event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
+        QWidget::focusNextPrevChild(!back);
+        return;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && state() != EditingState &&
+        currentIndex().isValid()) {
+        event->accept();
+        emit CellClick(currentIndex().column());
+        return;
+    }
     QTableView::keyPressEvent(event);
+}
+
+bool DBGridEh::focusNextPrevChild(bool next)
+{
+    // Tab walks the cells; past the last one (or back past the first) it leaves the grid.
+    const QModelIndex current = currentIndex();
+    const int rows = m_model->rowCount();
+    const int cols = columnCountEh();
+    const bool atEnd = !current.isValid() || rows == 0 ||
+                       (next ? current.row() == rows - 1 && current.column() == cols - 1
+                             : current.row() == 0 && current.column() == 0);
+    if (atEnd)
+        return QWidget::focusNextPrevChild(next);
+    return QTableView::focusNextPrevChild(next);
 }
 
 void DBGridEh::currentChanged(const QModelIndex& current, const QModelIndex& previous)

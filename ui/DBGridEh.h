@@ -40,8 +40,10 @@ private:
 // set), on a GridCanvas prepared with the column's font and the cell's brush.
 //
 // Options: titles shown, no row indicator column, columns resizable by dragging, column
-// and row lines, Tab moves between cells, editing where a column is not read-only (posted
-// through the dataset), Ctrl+Delete deletes the current row after a confirmation (or runs
+// and row lines, Tab moves between cells (and on past the last cell to the next control,
+// Shift+Tab back past the first; Ctrl+Tab and Ctrl+Shift+Tab leave it from any cell), Enter
+// on a cell acts as a click on it, editing where a column is not
+// read-only (posted through the dataset), Ctrl+Delete deletes the current row after a confirmation (or runs
 // the delete handler), Ctrl+F opens a find dialog over the rows; title buttons advance
 // their sort marker.
 class DBGridEh : public QTableView {
@@ -102,6 +104,10 @@ public:
     GridDrawState drawState(int row, int col) const;
     QRect cellRect(int row, int col) const; // in viewport coordinates
 
+    // What the cell draws, as a screen reader reads it: the texts left visible, or
+    // "商品图片" for a cell that shows only a picture.
+    QString drawnText(int row, int col);
+
     // Pointer position in grid coordinates → cell (see GridCoord).
     GridCoord MouseCoord(QPoint pos) const;
 
@@ -121,6 +127,7 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:

@@ -130,6 +130,8 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
     case Qt::EditRole:
         return cellText(index.row(), index.column());
+    case Qt::AccessibleTextRole:
+        return m_accessibleText ? m_accessibleText(index.row(), index.column()) : QVariant();
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(c.alignment);
     case Qt::FontRole:

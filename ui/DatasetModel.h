@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QPointer>
 
+#include <functional>
 #include <vector>
 
 namespace kova {
@@ -29,6 +30,14 @@ public:
     // The text a cell shows: its field's value as text, empty for null or no such field.
     QString cellText(int row, int column) const;
 
+    // What a screen reader reads of a cell (Qt::AccessibleTextRole): the text the grid
+    // draws there, which may differ from the field's value.
+    using AccessibleTextProvider = std::function<QString(int row, int column)>;
+    void setAccessibleTextProvider(AccessibleTextProvider provider)
+    {
+        m_accessibleText = std::move(provider);
+    }
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -47,6 +56,7 @@ private:
     QPointer<Dataset> m_dataset;
     std::vector<GridColumn> m_columns;
     std::vector<int> m_fieldIndex; // per column: index into the dataset's field names
+    AccessibleTextProvider m_accessibleText;
     int m_rows = 0;
     bool m_resetting = false;
 };

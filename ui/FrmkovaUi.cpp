@@ -1,6 +1,7 @@
 #include "ui/FrmkovaUi.h"
 
 #include "store/Merchants.h"
+#include "ui/Accessibility.h"
 #include "ui/Fonts.h"
 #include "ui/FrmkovaLayout.h"
 #include "ui/Pictures.h"
@@ -165,6 +166,7 @@ std::array<QToolButton*, 11> FrmkovaUi::toolBarItems() const
 void FrmkovaUi::setupUi(QWidget* window)
 {
     installFontSubstitutions();
+    installAccessibleInterfaces();
     ensureUiResources();
 
     window->setWindowTitle(DesignCaption);
@@ -210,6 +212,7 @@ void FrmkovaUi::setupUi(QWidget* window)
     Label4->setGeometry(24, 24, 780, 15);
     Label1 = makeLabel(suiPanel, "Label1", QStringLiteral("商品名称或型号："), {24, 68}, Maroon);
     edt_key = makeEdit(suiPanel, "edt_key", {152, 64, 456, 22});
+    Label1->setBuddy(edt_key); // a screen reader names the box by its label
     suiButton4 = makeSearchButton(suiPanel, "suiButton4", {625, 55, 169, 40});
     Label2 = makeLabel(suiPanel, "Label2", QStringLiteral("热门搜索关键字："), {24, 108}, Maroon);
 
@@ -248,6 +251,7 @@ void FrmkovaUi::setupUi(QWidget* window)
     lbl1 = makeLabel(pnl1, "lbl1", QStringLiteral("商品名称或型号："), {24, 24},
                      window->palette().color(QPalette::WindowText));
     Edt_word = makeEdit(pnl1, "Edt_word", {144, 20, 617, 22});
+    lbl1->setBuddy(Edt_word);
     suiButton1 = makeSearchButton(pnl1, "suiButton1", {792, 11, 169, 40});
 
     pnl2 = make<SkinPanel>(pan01, "pnl2");
@@ -321,6 +325,7 @@ void FrmkovaUi::setupUi(QWidget* window)
     suiImagePanel1->setColor(Qt::white);
     suiImagePanel1->setSingleBorder(true);
     suiImagePanel1->setGeometry(96, 264, 800, 121);
+    suiImagePanel1->setAccessibleName(QStringLiteral("进度"));
     lbl2 = make<QLabel>(suiImagePanel1, "lbl2");
     lbl2->setFont(songFont(16));
     setTextColor(lbl2, Blue);
@@ -333,6 +338,7 @@ void FrmkovaUi::setupUi(QWidget* window)
     suiProgressBar1->setFont(songFont(12));
     suiProgressBar1->setStyleSheet(QLatin1String(ProgressBarStyle));
     suiProgressBar1->setGeometry(24, 64, 750, 22);
+    suiProgressBar1->setAccessibleName(QStringLiteral("进度"));
     suiImagePanel1->hide();
 
     // Picture preview.
@@ -342,6 +348,7 @@ void FrmkovaUi::setupUi(QWidget* window)
     BigImage = make<ClickLabel>(BigPanel, "BigImage");
     BigImage->setGeometry(5, 5, 340, 340);
     BigImage->setScaledContents(true);
+    BigImage->setAccessibleName(QStringLiteral("商品大图片"));
     BigPanel->hide();
 
     suiImagePanel1->raise();

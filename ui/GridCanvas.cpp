@@ -97,6 +97,25 @@ void RecordingGridCanvas::stretchDraw(const QRect& rect, const QImage& image)
     GridCanvas::stretchDraw(rect, image);
 }
 
+QString RecordingGridCanvas::visibleText(const QRect& cell, const QString& pictureText) const
+{
+    QStringList texts;
+    bool picture = false;
+    for (const Op& op : m_ops) {
+        const bool covers = op.rect.contains(cell);
+        if (covers && op.kind != Op::Kind::Text) {
+            texts.clear();
+            picture = op.kind == Op::Kind::Picture;
+        }
+        if ((op.kind == Op::Kind::Text || op.kind == Op::Kind::TextRect) && !op.text.isEmpty() &&
+            (texts.isEmpty() || texts.last() != op.text))
+            texts.append(op.text);
+    }
+    if (texts.isEmpty() && picture)
+        return pictureText;
+    return texts.join(QLatin1Char(' '));
+}
+
 const RecordingGridCanvas::Op* RecordingGridCanvas::lastText() const
 {
     for (auto it = m_ops.rbegin(); it != m_ops.rend(); ++it)

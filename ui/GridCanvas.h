@@ -91,6 +91,10 @@ public:
     const std::vector<Op>& ops() const { return m_ops; }
     // The last text written (by textRect or drawText), or nullptr when none.
     const Op* lastText() const;
+    // The texts left visible in `cell` once every operation has been applied, in drawing
+    // order: a fill, an opaque text or a picture over the whole cell hides what was there.
+    // A cell showing only a picture reads as `pictureText`.
+    QString visibleText(const QRect& cell, const QString& pictureText) const;
     void clearOps() { m_ops.clear(); }
 
 private:

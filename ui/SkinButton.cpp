@@ -1,5 +1,6 @@
 #include "ui/SkinButton.h"
 
+#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -8,6 +9,18 @@ namespace kova {
 SkinButton::SkinButton(QWidget* parent) : QAbstractButton(parent)
 {
     setAttribute(Qt::WA_Hover);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void SkinButton::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void SkinButton::setGlyph(const QPixmap& glyph)
@@ -65,6 +78,10 @@ void SkinButton::paintEvent(QPaintEvent*)
     p.fillRect(r, face);
     p.setPen(m_hovered || isDown() ? QColor(51, 106, 188) : QColor(104, 104, 104));
     p.drawRect(r);
+    if (hasFocus()) {
+        p.setPen(QPen(QColor(64, 64, 64), 1, Qt::DotLine));
+        p.drawRect(r.adjusted(3, 3, -3, -3));
+    }
 
     const QFontMetrics fm(font());
     const int textWidth = fm.horizontalAdvance(text());

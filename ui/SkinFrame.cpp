@@ -60,9 +60,16 @@ SkinFrame::SkinFrame(QWidget* window)
     m_close->setObjectName(QStringLiteral("suiForm1CloseButton"));
     m_maximize->setObjectName(QStringLiteral("suiForm1MaximizeButton"));
     m_minimize->setObjectName(QStringLiteral("suiForm1MinimizeButton"));
-    m_close->setToolTip(QStringLiteral("关闭"));
-    m_maximize->setToolTip(QStringLiteral("最大化"));
-    m_minimize->setToolTip(QStringLiteral("最小化"));
+    for (auto [button, name] : {std::pair{m_close, "关闭"}, std::pair{m_minimize, "最小化"}}) {
+        button->setToolTip(QString::fromUtf8(name));
+        button->setAccessibleName(QString::fromUtf8(name));
+    }
+    showMaximizeState();
+    for (Qt::Edges edges :
+         {Qt::Edges(Qt::LeftEdge), Qt::Edges(Qt::RightEdge), Qt::Edges(Qt::TopEdge),
+          Qt::Edges(Qt::BottomEdge), Qt::LeftEdge | Qt::TopEdge, Qt::RightEdge | Qt::TopEdge,
+          Qt::LeftEdge | Qt::BottomEdge, Qt::RightEdge | Qt::BottomEdge})
+        m_grips.push_back(new EdgeGrip(edges, m_window, this));
     connect(m_close, &QAbstractButton::clicked, m_window, &QWidget::close);
     connect(m_maximize, &QAbstractButton::clicked, this, &SkinFrame::toggleMaximized);
     connect(m_minimize, &QAbstractButton::clicked, m_window, &QWidget::showMinimized);
@@ -135,6 +142,25 @@ void SkinFrame::placeChildren()
         button->move(x, buttonTop);
         x -= TitleButtonSize.width() + 1;
     }
+
+    // Above everything else, so an edge can be gripped wherever it is.
+    const bool resizable = !m_window->isMaximized();
+    for (EdgeGrip* grip : m_grips) {
+        grip->setGeometry(grip->placeIn(size()));
+        grip->setVisible(resizable);
+        grip->raise();
+    }
+    for (SkinTitleButton* button : {m_close, m_maximize, m_minimize})
+        button->raise();
+}
+
+void SkinFrame::showMaximizeState()
+{
+    const bool maximized = m_window->isMaximized();
+    const QString name = maximized ? QStringLiteral("还原") : QStringLiteral("最大化");
+    m_maximize->setKind(maximized ? TitleButton::Restore : TitleButton::Maximize);
+    m_maximize->setToolTip(name);
+    m_maximize->setAccessibleName(name);
 }
 
 void SkinFrame::resizeEvent(QResizeEvent*)
@@ -162,9 +188,8 @@ bool SkinFrame::eventFilter(QObject* watched, QEvent* event)
             }
             break;
         case QEvent::WindowStateChange:
-            m_maximize->setKind(m_window->isMaximized() ? TitleButton::Restore : TitleButton::Maximize);
-            m_maximize->setToolTip(m_window->isMaximized() ? QStringLiteral("还原")
-                                                           : QStringLiteral("最大化"));
+            showMaximizeState();
+            placeChildren();
             break;
         default:
             break;

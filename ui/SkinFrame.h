@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/EdgeResize.h"
 #include "ui/Pictures.h"
 
 #include <QAbstractButton>
@@ -34,8 +35,9 @@ private:
 // The skinned frame of a frameless top-level window: it fills the window, draws the
 // border, the background and a title bar of three pictures with the caption and the
 // close, maximise/restore and minimise buttons. Dragging the title bar moves the window,
-// a double click on it maximises or restores, and the window is centred on the desktop
-// when it is first shown.
+// a double click on it maximises or restores, dragging an edge or corner resizes the window
+// (EdgeGrip), and the window is centred on the desktop when it is first shown. The title bar
+// buttons carry their names for screen readers ("最小化", "最大化" or "还原", "关闭").
 //
 // Below the title bar the frame stacks a tool bar, the views (each filling the same
 // area, whether shown or not) and a status bar.
@@ -66,6 +68,7 @@ public:
     SkinTitleButton* closeButton() const { return m_close; }
     SkinTitleButton* maximizeButton() const { return m_maximize; }
     SkinTitleButton* minimizeButton() const { return m_minimize; }
+    const std::vector<EdgeGrip*>& edgeGrips() const { return m_grips; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,6 +83,7 @@ private:
     void placeChildren();
     void toggleMaximized();
     void centreOnScreen();
+    void showMaximizeState();
     bool inTitleBar(QPoint pos) const;
 
     QWidget* m_window;
@@ -93,6 +97,7 @@ private:
     SkinTitleButton* m_close;
     SkinTitleButton* m_maximize;
     SkinTitleButton* m_minimize;
+    std::vector<EdgeGrip*> m_grips;
     bool m_dragging = false;
     QPoint m_dragOffset;
     bool m_centred = false;

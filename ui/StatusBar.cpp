@@ -1,14 +1,23 @@
 #include "ui/StatusBar.h"
 
+#include "ui/Accessibility.h"
+
 #include <QPainter>
 
 namespace kova {
 
-StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {}
+StatusBar::StatusBar(QWidget* parent) : QWidget(parent)
+{
+    installAccessibleInterfaces();
+}
 
 void StatusBar::addPanel(int width, const QString& text)
 {
-    m_panels.push_back({width, text});
+    auto* standIn = new AccessibleText(QAccessible::StaticText, this);
+    standIn->setObjectName(QStringLiteral("%1Panel%2").arg(objectName()).arg(panelCount()));
+    standIn->setAccessibleName(text);
+    m_panels.push_back({width, text, standIn});
+    placeStandIns();
     update();
 }
 
@@ -16,7 +25,9 @@ void StatusBar::setPanelText(int panel, const QString& text)
 {
     if (panel < 0 || panel >= panelCount())
         return;
-    m_panels[static_cast<size_t>(panel)].text = text;
+    Panel& p = m_panels[static_cast<size_t>(panel)];
+    p.text = text;
+    p.standIn->setAccessibleName(text);
     update(panelRect(panel));
 }
 
@@ -39,6 +50,17 @@ QRect StatusBar::panelRect(int panel) const
         x += width;
     }
     return {};
+}
+
+void StatusBar::resizeEvent(QResizeEvent*)
+{
+    placeStandIns();
+}
+
+void StatusBar::placeStandIns()
+{
+    for (int i = 0; i < panelCount(); ++i)
+        m_panels[static_cast<size_t>(i)].standIn->setGeometry(panelRect(i));
 }
 
 void StatusBar::setColor(const QColor& color)

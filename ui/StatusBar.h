@@ -9,7 +9,7 @@
 namespace kova {
 
 // A status bar of panels with fixed widths; the last panel takes the rest of the bar.
-// Texts are drawn centred in each panel.
+// Texts are drawn centred in each panel; a screen reader reads each panel's current text.
 class StatusBar : public QWidget {
     Q_OBJECT
 public:
@@ -29,11 +29,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void placeStandIns();
+
     struct Panel {
         int width;
         QString text;
+        QWidget* standIn; // what a screen reader finds of the panel
     };
     std::vector<Panel> m_panels;
     QColor m_color{241, 241, 241};

@@ -2,6 +2,7 @@
 
 #include "store/Error.h"
 #include "store/JpegLoader.h"
+#include "ui/Accessibility.h"
 #include "ui/Pictures.h"
 
 #include <QGuiApplication>
@@ -22,6 +23,11 @@ Tfrmabout::Tfrmabout(const QByteArray& jpeg, QWidget* parent)
         throw Error(QStringLiteral("关于软件的图片无法显示：%1").arg(picture.error));
 
     setObjectName(QStringLiteral("frmabout"));
+    installAccessibleInterfaces();
+    // Never drawn (the window has no title bar); it names the window to the desktop and to
+    // screen readers.
+    setWindowTitle(QStringLiteral("关于软件"));
+    setAccessibleName(QStringLiteral("关于软件"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(ClientWidth, ClientHeight);
 
@@ -31,6 +37,7 @@ Tfrmabout::Tfrmabout(const QByteArray& jpeg, QWidget* parent)
     Image1->setScaledContents(true);
     Image1->setPixmap(QPixmap::fromImage(picture.image));
     Image1->setCursor(Qt::PointingHandCursor);
+    Image1->setAccessibleName(QStringLiteral("关于软件"));
     connect(Image1, &ClickLabel::clicked, this, &Tfrmabout::Image1Click);
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {

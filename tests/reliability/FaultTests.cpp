@@ -494,21 +494,26 @@ TEST_F(Faults, PageArrivingWhileTheDatabaseIsBusyIsReportedOnce)
 TEST_F(Faults, CacheFolderThatCannotBeWrittenLeavesRowsWithoutPictures)
 {
     // Root writes anywhere a mode allows nothing; a folder of the proc file system takes
-    // no new file from anyone.
+    // no new file from anyone. It can only be had through a link, and a link in the
+    // folder's place is not the user's own folder: it is refused, and said so once, at start.
     const QString cache = db.tempDir() + QStringLiteral("kvpic");
-    if (geteuid() == 0) {
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
         ASSERT_TRUE(QFile::link(QStringLiteral("/proc/self/fdinfo"), cache));
     } else {
         ASSERT_TRUE(QDir().mkpath(cache));
         ASSERT_TRUE(QFile::setPermissions(cache, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
+    const int atStart = asRoot ? 1 : 0;
     start();
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(messages.size(), static_cast<size_t>(atStart));
     search(QStringLiteral("test20"));
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(messages.size(), static_cast<size_t>(atStart));
     EXPECT_TRUE(fetchersDone());
 
+    // A refused folder names no picture file: the click shows nothing and says nothing more.
+    // A folder that is there but takes no file reports the failed write.
     clickFirstPicture();
     EXPECT_EQ(errors().size(), 1);
     EXPECT_FALSE(window->ui.BigPanel->isVisible());

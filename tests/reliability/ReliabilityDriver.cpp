@@ -295,7 +295,6 @@ int main(int argc, char** argv)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     kova::HttpClient::globalInit();
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(kova::ApplicationTitle);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     return run(args);

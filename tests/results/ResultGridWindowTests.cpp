@@ -11,6 +11,7 @@
 #include "tests/support/GridKeys.h"
 #include "ui/DatasetModel.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QFileInfo>
 
@@ -73,6 +74,34 @@ TEST_F(ResultGrid, DrawsComposedTextsBackgroundsAndThumbnailsThroughTheGrid)
     EXPECT_EQ(shot.pixelColor(merchant1.bottomRight() - QPoint(3, 3)), QColor(241, 243, 254));
     const QRect picture1 = grid()->cellRect(1, col(QStringLiteral("bz1")));
     EXPECT_NE(shot.pixelColor(picture1.center()), QColor(241, 243, 254));
+}
+
+// What a screen reader reads of a result row: each cell as drawn.
+TEST_F(ResultGrid, ARowReadsAsItIsDrawn)
+{
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid());
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    const auto read = [&](int row, const QString& name) {
+        QAccessibleInterface* cell = table->tableInterface()->cellAt(row, col(name));
+        return cell ? cell->text(QAccessible::Name) : QStringLiteral("(no cell)");
+    };
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(read(row, QStringLiteral("jg")), ResultPriceText(field(row, QStringLiteral("jg"))));
+        EXPECT_TRUE(read(row, QStringLiteral("jg")).startsWith(QStringLiteral("￥")));
+        // The popularity as composed, or the stored count for a merchant without a composed text.
+        const QString popularity =
+            ResultPopularityText(field(row, QStringLiteral("rc")), field(row, QStringLiteral("sjlx")));
+        EXPECT_EQ(read(row, QStringLiteral("rc")),
+                  popularity.isEmpty() ? field(row, QStringLiteral("rc")) : popularity);
+        const QString stars = read(row, QStringLiteral("pjjb"));
+        EXPECT_FALSE(stars.isEmpty());
+        EXPECT_EQ(stars, QString(stars.size(), QChar(u'★')));
+        EXPECT_EQ(read(row, QStringLiteral("cpmc")), field(row, QStringLiteral("cpmc")));
+        EXPECT_EQ(read(row, QStringLiteral("bz1")), QStringLiteral("商品图片"));
+        EXPECT_EQ(read(row, QStringLiteral("check")), FavoriteInviteText);
+    }
 }
 
 TEST_F(ResultGrid, PlaceholderUntilTheThumbnailFileExists)

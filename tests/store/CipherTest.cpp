@@ -106,7 +106,8 @@ TEST(StoreCipher, MalformedCiphertextThrows)
             Decipher(text, StoreKey);
             ADD_FAILURE() << "no error for " << text.toStdString();
         } catch (const Error& e) {
-            EXPECT_TRUE(e.message().contains(QStringLiteral("ciphertext"))) << e.what();
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("密文无法解密："))) << e.what();
+            EXPECT_TRUE(e.message().contains(QStringLiteral("（%1）").arg(text))) << e.what();
         }
     }
 }

@@ -114,7 +114,7 @@ TEST(StoreConnection, RunsInWalModeWithCollationAndExecutes)
         connection.execute(QStringLiteral("insert into nosuch values (1)"));
         FAIL();
     } catch (const Error& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("no such table: nosuch"));
+        EXPECT_EQ(e.message(), QStringLiteral("数据库操作失败：no such table: nosuch"));
     }
     connection.close();
     EXPECT_FALSE(connection.isOpen());

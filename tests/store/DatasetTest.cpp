@@ -403,7 +403,7 @@ TEST_F(StoreDataset, ErrorsCarrySqliteMessages)
         ds.open();
         FAIL() << "opened a missing table";
     } catch (const Error& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("no such table: cxnr"));
+        EXPECT_EQ(e.message(), QStringLiteral("数据库操作失败：no such table: cxnr"));
     }
     EXPECT_FALSE(ds.isActive());
 

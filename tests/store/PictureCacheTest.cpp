@@ -1,5 +1,6 @@
 #include "store/PictureCache.h"
 #include "store/Error.h"
+#include "store/Report.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -8,6 +9,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace kova {
 namespace {
@@ -19,6 +22,81 @@ TEST(StorePictureCache, TempDirectoryEndsWithSeparator)
     EXPECT_TRUE(dir.endsWith(u'/'));
     EXPECT_FALSE(dir.endsWith(QStringLiteral("//")) && dir != QStringLiteral("//"));
     EXPECT_TRUE(QFileInfo(dir).isDir());
+}
+
+// TMPDIR when set; otherwise the user's own cache folder, made private, never a shared /tmp.
+TEST(StorePictureCache, TempDirectoryIsTheUsersOwn)
+{
+    QTemporaryDir home;
+    const QString h = home.path();
+    EXPECT_EQ(TempDirectoryFor(QStringLiteral("/var/tmp/me"), h + QStringLiteral("/xdg"), h),
+              QStringLiteral("/var/tmp/me/"));
+    EXPECT_FALSE(QFileInfo::exists(h + QStringLiteral("/xdg")));
+
+    const QString fromXdg = TempDirectoryFor({}, h + QStringLiteral("/xdg"), h);
+    EXPECT_EQ(fromXdg, h + QStringLiteral("/xdg/kova/"));
+    const QString fromHome = TempDirectoryFor({}, {}, h);
+    EXPECT_EQ(fromHome, h + QStringLiteral("/.cache/kova/"));
+    // A relative XDG_CACHE_HOME does not count.
+    EXPECT_EQ(TempDirectoryFor({}, QStringLiteral("rel"), h), fromHome);
+    // Private to the user, and so is the cache folder inside.
+    const PictureCache cache(fromHome);
+    cache.ensureFolder();
+    for (const QString& dir : {fromXdg, fromHome, cache.folder()}) {
+        EXPECT_TRUE(IsOwnFolder(dir));
+        EXPECT_EQ(QFileInfo(dir).permissions() &
+                      ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)
+            << dir.toStdString();
+    }
+
+    // Neither set: no temporary directory (the working folder serves).
+    EXPECT_EQ(TempDirectoryFor({}, {}, {}), QString());
+}
+
+// A folder that belongs to someone else is never used: reported once, and no picture path
+// leads into it, so nothing is saved there or shown from it.
+TEST(StorePictureCache, AnotherUsersFolderIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a folder to another user needs root";
+    QTemporaryDir dir;
+    const QString temp = dir.path() + QLatin1Char('/');
+    const QString folder = temp + QStringLiteral("kvpic");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+
+    std::vector<Message> messages;
+    setMessageHook([&](const Message& m) {
+        messages.push_back(m);
+        return true;
+    });
+    const PictureCache cache(temp);
+    EXPECT_FALSE(cache.isRefused());
+    EXPECT_NO_THROW(cache.ensureFolder());
+    EXPECT_NO_THROW(PictureCache(temp).ensureFolder()); // every page load ensures it again
+    setMessageHook({});
+
+    ASSERT_EQ(messages.size(), 1U);
+    EXPECT_EQ(messages[0].kind, Message::Kind::Error);
+    EXPECT_EQ(
+        messages[0].text,
+        QStringLiteral("图片缓存文件夹 %1 不属于当前用户，不能使用；本次运行不显示商品图片。").arg(folder));
+    EXPECT_TRUE(cache.isRefused());
+    EXPECT_TRUE(cache.thumbnailPath(QStringLiteral("p1")).isEmpty());
+    EXPECT_TRUE(cache.largePicturePath(QStringLiteral("p1")).isEmpty());
+
+    // A link in the folder's place is refused as well: it may lead anywhere.
+    QTemporaryDir other;
+    const QString target = other.path() + QStringLiteral("/elsewhere");
+    ASSERT_TRUE(QDir().mkdir(target));
+    ASSERT_TRUE(QFile::link(target, other.path() + QStringLiteral("/kvpic")));
+    const PictureCache linked(other.path() + QLatin1Char('/'));
+    setMessageHook([](const Message&) { return true; });
+    linked.ensureFolder();
+    setMessageHook({});
+    EXPECT_TRUE(linked.isRefused());
+    EXPECT_TRUE(linked.thumbnailPath(QStringLiteral("p1")).isEmpty());
 }
 
 TEST(StorePictureCache, NamesFilesInsideTheFolder)

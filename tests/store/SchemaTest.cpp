@@ -66,7 +66,7 @@ TEST(StoreSchema, RefusesAnExistingFileAndLeavesItUntouched)
         createDatabase(path);
         FAIL() << "replaced an existing file";
     } catch (const Error& e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("already exists"))) << e.what();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("文件已经存在"))) << e.what();
     }
     EXPECT_EQ(readAll(path), QByteArray("keep me"));
     EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("kvdb.dat")});
@@ -140,7 +140,7 @@ TEST_F(StoreInitDb, ReportsUsageAndErrors)
     file.close();
     const Run refused = run({path});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(refused.errors.contains(QStringLiteral("already exists"))) << refused.errors.toStdString();
+    EXPECT_TRUE(refused.errors.contains(QStringLiteral("文件已经存在"))) << refused.errors.toStdString();
     EXPECT_EQ(readAll(path), QByteArray("not a database"));
 
     const Run missing = run({dir.path() + QStringLiteral("/no/such/kvdb.dat")});

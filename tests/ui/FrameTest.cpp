@@ -1,10 +1,13 @@
-// The skinned frame of a frameless window: its title bar buttons with their three faces,
-// dragging and double-clicking the title bar, centring on the first show; and the
-// watcher that reports pointer moves over a control itself.
+// The skinned frame of a frameless window: its title bar buttons with their three faces and
+// names, dragging and double-clicking the title bar, resizing by the edges and corners,
+// centring on the first show; and the watcher that reports pointer moves over a control
+// itself.
+#include "ui/EdgeResize.h"
 #include "ui/MouseMoveWatcher.h"
 #include "ui/Pictures.h"
 #include "ui/SkinFrame.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -133,6 +136,100 @@ TEST_F(FrameTest, DraggingTheTitleBarMovesTheWindow)
     sendMouse(frame, QEvent::MouseButtonRelease, body, Qt::LeftButton, Qt::NoButton,
               frame->mapToGlobal(body));
     EXPECT_EQ(window->pos(), moved);
+}
+
+TEST(EdgeResize, DraggedEdgesMoveAndTheOthersStay)
+{
+    const QRect start(100, 50, 600, 400);
+    const QSize min(200, 50);
+    const QSize max(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    EXPECT_EQ(ResizedGeometry(start, Qt::RightEdge, {30, 99}, min, max), QRect(100, 50, 630, 400));
+    EXPECT_EQ(ResizedGeometry(start, Qt::BottomEdge, {99, -20}, min, max), QRect(100, 50, 600, 380));
+    EXPECT_EQ(ResizedGeometry(start, Qt::LeftEdge | Qt::TopEdge, {-10, 20}, min, max),
+              QRect(90, 70, 610, 380));
+    // Never below the minimum: a left edge pulled too far stops with the right edge in place.
+    EXPECT_EQ(ResizedGeometry(start, Qt::LeftEdge, {550, 0}, min, max), QRect(500, 50, 200, 400));
+    EXPECT_EQ(ResizedGeometry(start, Qt::TopEdge | Qt::RightEdge, {-900, 900}, min, max),
+              QRect(100, 400, 200, 50));
+    EXPECT_EQ(ResizedGeometry(start, Qt::RightEdge, {500, 0}, min, QSize(800, 800)).width(), 800);
+
+    EXPECT_EQ(ResizeCursor(Qt::LeftEdge), Qt::SizeHorCursor);
+    EXPECT_EQ(ResizeCursor(Qt::BottomEdge), Qt::SizeVerCursor);
+    EXPECT_EQ(ResizeCursor(Qt::LeftEdge | Qt::TopEdge), Qt::SizeFDiagCursor);
+    EXPECT_EQ(ResizeCursor(Qt::RightEdge | Qt::BottomEdge), Qt::SizeFDiagCursor);
+    EXPECT_EQ(ResizeCursor(Qt::RightEdge | Qt::TopEdge), Qt::SizeBDiagCursor);
+}
+
+// Without a window manager to ask (the offscreen platform has none) the window resizes
+// itself as the pointer drags a grip.
+TEST_F(FrameTest, EveryEdgeAndCornerResizesTheWindow)
+{
+    window->setMinimumSize(200, 50);
+    show();
+    ASSERT_EQ(frame->edgeGrips().size(), 8U);
+    for (EdgeGrip* grip : frame->edgeGrips()) {
+        ASSERT_TRUE(grip->isVisible());
+        // Each lies on its own edges, above the frame's other children.
+        const QRect r = grip->geometry();
+        const Qt::Edges e = grip->edges();
+        EXPECT_EQ(r.left() == 0, bool(e & Qt::LeftEdge)) << int(e);
+        EXPECT_EQ(r.right() == window->width() - 1, bool(e & Qt::RightEdge)) << int(e);
+        EXPECT_EQ(r.top() == 0, bool(e & Qt::TopEdge)) << int(e);
+        EXPECT_EQ(r.bottom() == window->height() - 1, bool(e & Qt::BottomEdge)) << int(e);
+        EXPECT_EQ(grip->cursor().shape(), ResizeCursor(e));
+
+        const QRect before = window->geometry();
+        const QPoint at = grip->rect().center();
+        const QPoint global = grip->mapToGlobal(at);
+        const QPoint delta(e & Qt::LeftEdge ? -20 : 20, e & Qt::TopEdge ? -10 : 10);
+        sendMouse(grip, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton, global);
+        sendMouse(grip, QEvent::MouseMove, at + delta, Qt::NoButton, Qt::LeftButton, global + delta);
+        sendMouse(grip, QEvent::MouseButtonRelease, at + delta, Qt::LeftButton, Qt::NoButton, global + delta);
+        QCoreApplication::processEvents();
+        const QRect after = window->geometry();
+        const bool horizontal = e & (Qt::LeftEdge | Qt::RightEdge);
+        const bool vertical = e & (Qt::TopEdge | Qt::BottomEdge);
+        EXPECT_EQ(after.width(), before.width() + (horizontal ? 20 : 0)) << int(e);
+        EXPECT_EQ(after.height(), before.height() + (vertical ? 10 : 0)) << int(e);
+        EXPECT_EQ(after.right(), before.right() + (e & Qt::RightEdge ? 20 : 0)) << int(e);
+        EXPECT_EQ(after.bottom(), before.bottom() + (e & Qt::BottomEdge ? 10 : 0)) << int(e);
+        EXPECT_EQ(frame->geometry(), window->rect());
+    }
+
+    // Down to the minimum and no further.
+    EdgeGrip* corner = frame->edgeGrips().back();
+    ASSERT_EQ(corner->edges(), Qt::RightEdge | Qt::BottomEdge);
+    const QPoint global = corner->mapToGlobal(QPoint(2, 2));
+    sendMouse(corner, QEvent::MouseButtonPress, {2, 2}, Qt::LeftButton, Qt::LeftButton, global);
+    sendMouse(corner, QEvent::MouseMove, {-2000, -2000}, Qt::NoButton, Qt::LeftButton,
+              global - QPoint(2000, 2000));
+    sendMouse(corner, QEvent::MouseButtonRelease, {-2000, -2000}, Qt::LeftButton, Qt::NoButton,
+              global - QPoint(2000, 2000));
+    EXPECT_EQ(window->size(), QSize(200, 50));
+
+    // A maximized window has no edges to drag.
+    window->showMaximized();
+    QCoreApplication::processEvents();
+    for (EdgeGrip* grip : frame->edgeGrips())
+        EXPECT_FALSE(grip->isVisible());
+}
+
+TEST_F(FrameTest, TitleBarButtonsAreNamedForScreenReaders)
+{
+    show();
+    const auto name = [](QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(name(frame->minimizeButton()), QStringLiteral("最小化"));
+    EXPECT_EQ(name(frame->maximizeButton()), QStringLiteral("最大化"));
+    EXPECT_EQ(name(frame->closeButton()), QStringLiteral("关闭"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(frame->maximizeButton())->role(), QAccessible::Button);
+    window->showMaximized();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(name(frame->maximizeButton()), QStringLiteral("还原"));
+    window->showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(name(frame->maximizeButton()), QStringLiteral("最大化"));
 }
 
 TEST(MouseMoveWatcher, ReportsMovesOverTheControlItselfOnly)

@@ -9,10 +9,12 @@
 #include "ui/Messages.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QApplication>
 #include <QDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -350,6 +352,83 @@ TEST_F(GridTest, TabMovesBetweenCells)
     grid->setCurrentIndex(grid->model()->index(0, 0));
     QTest::keyClick(grid.get(), Qt::Key_Tab);
     EXPECT_EQ(grid->currentIndex().column(), 1);
+}
+
+// Tab leaves the grid past its last cell (Shift+Tab before the first), Ctrl+Tab from any
+// cell; Enter acts on the current cell as a click does.
+TEST_F(GridTest, KeyboardLeavesTheGridAndEnterClicksTheCell)
+{
+    QWidget form;
+    auto* before = new QLineEdit(&form);
+    auto* inner = new DBGridEh(&form);
+    auto* after = new QLineEdit(&form);
+    inner->setColumns(columns());
+    inner->setDataset(dataset.get());
+    form.show();
+    QCoreApplication::processEvents();
+    QApplication::setActiveWindow(&form);
+    QSignalSpy clicks(inner, &DBGridEh::CellClick);
+
+    inner->setFocus();
+    inner->setCurrentIndex(inner->model()->index(2, 2));
+    QTest::keyClick(inner, Qt::Key_Tab);
+    EXPECT_TRUE(inner->hasFocus());
+    EXPECT_EQ(inner->currentIndex(), inner->model()->index(2, 3));
+    QTest::keyClick(inner, Qt::Key_Return);
+    ASSERT_EQ(clicks.size(), 1);
+    EXPECT_EQ(clicks[0][0].toInt(), 3);
+    QTest::keyClick(inner, Qt::Key_Tab); // past the last cell
+    EXPECT_TRUE(after->hasFocus());
+
+    inner->setFocus();
+    inner->setCurrentIndex(inner->model()->index(0, 0));
+    QTest::keyClick(inner, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(before->hasFocus());
+
+    inner->setFocus();
+    inner->setCurrentIndex(inner->model()->index(1, 1));
+    QTest::keyClick(inner, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_TRUE(after->hasFocus());
+    inner->setFocus();
+    QTest::keyClick(inner, Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(clicks.size(), 2);
+    EXPECT_EQ(clicks[1][0].toInt(), 1);
+}
+
+// A screen reader reads what a cell draws: a composed text over the field's, a picture as a
+// picture, the field's text where that is what is drawn.
+TEST_F(GridTest, CellsReadAsTheyAreDrawn)
+{
+    grid->setDrawColumnCellHandler([&](GridCanvas& canvas, const QRect& rect, int dataCol,
+                                       const GridColumn& column, GridDrawState state) {
+        grid->DefaultDrawColumnCell(canvas, rect, dataCol, column, state);
+        if (isField(column.field, QLatin1String("jg")))
+            canvas.textRect(rect, rect.left() + 10, rect.top() + 32,
+                            QStringLiteral("￥") + canvas.fieldText(column.field));
+        else if (isField(column.field, QLatin1String("cpmc")) && canvas.recNo() == 1)
+            canvas.stretchDraw(rect, QImage(4, 4, QImage::Format_RGB32));
+    });
+    show();
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid.get());
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    const auto read = [&](int row, int col) {
+        QAccessibleInterface* cell = table->tableInterface()->cellAt(row, col);
+        return cell ? cell->text(QAccessible::Name) : QStringLiteral("(no cell)");
+    };
+    EXPECT_EQ(read(1, 1), QStringLiteral("￥58.50")); // not the stored "58.50"
+    EXPECT_EQ(read(2, 1), QStringLiteral("￥3999"));
+    EXPECT_EQ(read(0, 0), QStringLiteral("商品图片"));
+    EXPECT_EQ(read(1, 0), QStringLiteral("诺基亚手机"));
+    EXPECT_EQ(read(1, 2), QStringLiteral("120"));
+    EXPECT_EQ(read(1, 3), QStringLiteral("点击收藏"));
+
+    // A change of the row reads at once.
+    dataset->setRecNo(2);
+    dataset->edit();
+    dataset->setField(QStringLiteral("jg"), QStringLiteral("60"));
+    dataset->post();
+    EXPECT_EQ(read(dataset->recNo() - 1, 1), QStringLiteral("￥60"));
 }
 
 TEST_F(GridTest, CtrlDeleteAsksBeforeDeletingTheCurrentRow)
