@@ -6,6 +6,7 @@
 #include "store/Dataset.h"
 #include "store/PictureCache.h"
 #include "store/SettingsRecord.h"
+#include "store/Trace.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -95,12 +96,13 @@ ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
         m_recorded = recordedProducts(m_db.pictures);
 
     // Every result row carries one empty cell, so a page of one offer has one such line.
-    if (outcome.emptyCells < 1)
-        return outcome;
-    for (int i = 0; i < lines; ++i) {
+    for (int i = 0; i < lines && outcome.emptyCells >= 1; ++i) {
         if (page.line(i).contains(RowStart))
             readRow(page, i, outcome);
     }
+    // The first-run account reply is read here too; it is no search's page.
+    if (trace::enabled() && !m_search.accountReplyExpected)
+        trace::mark(trace::Event::LastRowStored, outcome.stored);
     return outcome;
 }
 
@@ -173,7 +175,8 @@ bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outco
     rows.setField(QStringLiteral("check"), favorite ? QStringLiteral("已收藏") : QStringLiteral("点击收藏"));
     rows.post();
 
-    ++outcome.stored;
+    if (++outcome.stored == 1)
+        trace::mark(trace::Event::FirstRowStored);
     const int bar = std::min(100, 20 + outcome.stored * 100 / outcome.emptyCells);
     m_progress(bar, QStringLiteral("正在进行智能比价搜索： （") + sjlx + QStringLiteral("） ") + cpmc);
 

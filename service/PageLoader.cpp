@@ -1,6 +1,7 @@
 #include "service/PageLoader.h"
 
 #include "service/HttpClient.h"
+#include "store/Trace.h"
 
 #include <QMetaObject>
 
@@ -71,8 +72,11 @@ struct PageLoader::Worker {
                 http.setConnectTimeout(request.connectTimeout);
                 http.setStallTimeout(request.stallTimeout);
                 http.setMaxBodyBytes(request.maxBodyBytes);
+                trace::mark(trace::Event::RequestSent);
                 const HttpReply reply = http.get(request.url);
+                trace::mark(trace::Event::ReplyComplete, reply.body.size());
                 text = serializeDocument(reply.body, reply.contentType);
+                trace::mark(trace::Event::PageTextReady, text.size());
             } catch (const HttpError& e) {
                 if (e.kind() == HttpError::Kind::Cancelled)
                     continue; // superseded or stopping: nobody waits for this one
@@ -182,6 +186,7 @@ void PageLoader::complete(quint64 generation, const QString& text, bool failed)
     m_failed = failed;
     m_hasDocument = true;
     m_loading = false;
+    trace::mark(trace::Event::DocumentComplete);
     emit DocumentComplete();
 }
 
