@@ -55,6 +55,7 @@ Tfrmkova::Tfrmkova(QWidget* parent)
     qry3.setSql(QStringLiteral("select * from tpb"));
 
     IdHTTP = std::make_unique<HttpClient>();
+    wbwebb.setTraced(true);
 
     ui.setupUi(this);
     ui.DBGridEh1->setDataset(&ADOQuery2);

@@ -8,6 +8,7 @@
 #include "results/ResultGridActions.h"
 #include "service/Requests.h"
 #include "store/PictureCache.h"
+#include "store/Trace.h"
 #include "ui/Messages.h"
 #include "ui/ScreenCursor.h"
 
@@ -34,6 +35,7 @@ void Tfrmkova::wireResultHandlers()
 void Tfrmkova::DBGridEh1DrawColumnCell(GridCanvas& canvas, const QRect& rect, int dataCol,
                                        const GridColumn& column, GridDrawState state)
 {
+    trace::resultCellPainted();
     const ResultCellPainter painter(
         PictureCache(m_state.TempDir), [this](const QString& cph) { return FindPictureRecord(qry1, cph); },
         [this](const QString& cph) { return m_thumbnailFailures->failed(cph); });

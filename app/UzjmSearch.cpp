@@ -8,6 +8,7 @@
 #include "service/Requests.h"
 #include "store/PictureCache.h"
 #include "store/SettingsRecord.h"
+#include "store/Trace.h"
 #include "ui/Messages.h"
 
 #include <QFileInfo>
@@ -87,6 +88,7 @@ void Tfrmkova::showProgress(int bar, const QString& label)
 
 void Tfrmkova::suiButton1Click()
 {
+    trace::mark(trace::Event::SearchStarted);
     m_state.WordHasPictures = false;
     m_state.SearchWord.clear();
     ui.Edt_word->setText(ui.Edt_word->text().trimmed());

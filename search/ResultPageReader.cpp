@@ -7,6 +7,7 @@
 #include "store/PictureCache.h"
 #include "store/PriceHistory.h"
 #include "store/SettingsRecord.h"
+#include "store/Trace.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -96,12 +97,13 @@ ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
         m_recorded = recordedProducts(m_db.pictures);
 
     // Every result row carries one empty cell, so a page of one offer has one such line.
-    if (outcome.emptyCells < 1)
-        return outcome;
-    for (int i = 0; i < lines; ++i) {
+    for (int i = 0; i < lines && outcome.emptyCells >= 1; ++i) {
         if (page.line(i).contains(RowStart))
             readRow(page, i, outcome);
     }
+    // The first-run account reply is read here too; it is no search's page.
+    if (trace::enabled() && !m_search.accountReplyExpected)
+        trace::mark(trace::Event::LastRowStored, outcome.stored);
     return outcome;
 }
 
@@ -176,7 +178,8 @@ bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outco
     if (m_search.history)
         m_search.history->sight(cph, cell(7), sjlx, cpmc);
 
-    ++outcome.stored;
+    if (++outcome.stored == 1)
+        trace::mark(trace::Event::FirstRowStored);
     const int bar = std::min(100, 20 + outcome.stored * 100 / outcome.emptyCells);
     m_progress(bar, QStringLiteral("正在进行智能比价搜索： （") + sjlx + QStringLiteral("） ") + cpmc);
 

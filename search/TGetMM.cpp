@@ -3,13 +3,15 @@
 #include "service/HttpClient.h"
 #include "service/PictureDownload.h"
 #include "store/PictureCache.h"
+#include "store/Trace.h"
 
 namespace kova {
 
 TGetMM::TGetMM(std::vector<Item> items, QString tempDir, std::shared_ptr<ThumbnailFailures> failures,
                QObject* parent)
     : QThread(parent), m_items(std::move(items)), m_tempDir(std::move(tempDir)),
-      m_failures(std::move(failures)), m_http(std::make_unique<HttpClient>())
+      m_failures(std::move(failures)), m_http(std::make_unique<HttpClient>()),
+      m_traceSearch(trace::claimSearchFetcher())
 {
 }
 
@@ -56,6 +58,8 @@ void TGetMM::run()
             break;
         }
     }
+    if (m_traceSearch >= 0)
+        trace::mark(trace::Event::ThumbnailsFetched, m_downloaded, m_traceSearch);
 }
 
 } // namespace kova

@@ -56,6 +56,7 @@ private:
     std::atomic_int m_downloaded{0};
     std::atomic_int m_failed{0};
     std::atomic_int m_silentHosts{0};
+    int m_traceSearch; // the search whose reading made this fetcher, for the trace; -1 for none
 };
 
 } // namespace kova

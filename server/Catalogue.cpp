@@ -170,14 +170,15 @@ struct TestWord {
 
 std::optional<TestWord> testWord(const QString& word)
 {
-    static const QRegularExpression pattern(u"^test(0|[1-9][0-9]{0,4})(-brokenpic)?$"_s);
+    // Any other suffix names another keyword of the same size: new products, new pictures.
+    static const QRegularExpression pattern(u"^test(0|[1-9][0-9]{0,4})(?:-([a-z0-9]{1,16}))?$"_s);
     const QRegularExpressionMatch m = pattern.match(word);
     if (!m.hasMatch())
         return std::nullopt;
     const int rows = m.captured(1).toInt();
     if (rows > Catalogue::maxRows)
         return std::nullopt;
-    return TestWord{rows, m.hasCaptured(2)};
+    return TestWord{rows, m.captured(2) == u"brokenpic"};
 }
 
 // The service's popular searches, the hot keywords of the client's start page: each one

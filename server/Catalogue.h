@@ -27,7 +27,8 @@ struct Offer {
 
 // The deterministic catalogue: every keyword always yields the same offers. Keywords
 // "test<N>" (N from 0 to 10000, no leading zero) yield exactly N rows;
-// "test<N>-brokenpic" the same N rows with the thumbnail of row N/2 + 1 missing. The hot
+// "test<N>-brokenpic" the same N rows with the thumbnail of row N/2 + 1 missing;
+// "test<N>-<tag>" (tag: 1-16 lower-case letters and digits) N rows of products of its own. The hot
 // keywords of the client's start page yield 20 to 300 rows; other keywords 0 to 300.
 class Catalogue {
 public:

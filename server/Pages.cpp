@@ -23,18 +23,19 @@ QString tail()
     return u"</body></html>"_s + crlf;
 }
 
-void appendCell(QString& page, const QString& value)
+void appendCell(QString& page, const QString& value, bool markup)
 {
     page += u"<TD>"_s;
-    page += escape(value);
+    page += markup ? value : escape(value);
     page += u"</TD>"_s;
 }
 
-void appendRow(QString& page, const QStringList& cells)
+// `markupCell`: the index of a cell whose value is markup, written as it is.
+void appendRow(QString& page, const QStringList& cells, qsizetype markupCell = -1)
 {
     page += u"<TR>"_s + crlf;
     for (qsizetype i = 0; i < cells.size(); ++i) {
-        appendCell(page, cells.at(i));
+        appendCell(page, cells.at(i), i == markupCell);
         if (i + 1 == cells.size())
             page += u"</TR>"_s;
         page += crlf;
@@ -89,18 +90,24 @@ QString account(const QString& user)
 }
 
 QString results(const QString& word, const QList<Offer>& offers, const QSet<QString>& favorites,
-                const QString& directoryUrl)
+                const QString& directoryUrl, ResultView view)
 {
+    const bool browser = view == ResultView::Browser;
     QString page;
     page.reserve(200 + offers.size() * 700);
     page += head(u"比价结果 - "_s + word);
     page += u"<body>"_s + crlf;
     page += u"<table border=\"1\" cellspacing=\"0\">"_s + crlf;
     for (const Offer& o : offers) {
-        appendRow(page, {QString::number(o.bh), o.cph, o.name, directoryUrl + o.thumbnailPath(),
-                         directoryUrl + o.largePicturePath(), o.popularity, o.price,
-                         directoryUrl + o.linkPath, o.merchant, o.updated, o.promotion, QString(),
-                         favorites.contains(o.cph) ? u"Yes"_s : u"No"_s});
+        const QString thumbnail = directoryUrl + o.thumbnailPath();
+        appendRow(page,
+                  {QString::number(o.bh), o.cph, o.name,
+                   browser ? u"<img src=\""_s + escape(thumbnail) + u"\" width=\"120\" height=\"120\">"_s
+                           : thumbnail,
+                   directoryUrl + o.largePicturePath(), o.popularity, o.price, directoryUrl + o.linkPath,
+                   o.merchant, o.updated, o.promotion, QString(),
+                   favorites.contains(o.cph) ? u"Yes"_s : u"No"_s},
+                  browser ? 3 : -1);
     }
     page += u"</table>"_s + crlf;
     page += tail();

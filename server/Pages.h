@@ -17,8 +17,11 @@ namespace pages {
 QString escape(const QString& text);
 
 QString account(const QString& user);
+// Service: the page the client reads. Browser: the same page as a browser user would be
+// given it, the thumbnail cell a picture (for timing a browser on it).
+enum class ResultView { Service, Browser };
 QString results(const QString& word, const QList<Offer>& offers, const QSet<QString>& favorites,
-                const QString& directoryUrl);
+                const QString& directoryUrl, ResultView view = ResultView::Service);
 
 // A favorite with today's price, as the list shows it.
 struct FavoriteRow {

@@ -68,7 +68,9 @@ Reply StandInServer::Impl::listAll(const QueryString& query)
         favorites = store->favoriteProducts(user);
         store->rememberSearch(user, word);
     }
-    return Reply::page(pages::results(word, offers, favorites, directoryUrl()));
+    const auto view =
+        query.value(u"view") == u"browser" ? pages::ResultView::Browser : pages::ResultView::Service;
+    return Reply::page(pages::results(word, offers, favorites, directoryUrl(), view));
 }
 
 Reply StandInServer::Impl::versionRoute(const QString& path)

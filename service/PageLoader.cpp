@@ -1,6 +1,7 @@
 #include "service/PageLoader.h"
 
 #include "service/HttpClient.h"
+#include "store/Trace.h"
 
 #include <QMetaObject>
 
@@ -45,6 +46,7 @@ struct PageLoader::Worker {
         std::chrono::milliseconds connectTimeout = HttpClient::DefaultConnectTimeout;
         std::chrono::milliseconds stallTimeout = HttpClient::DefaultStallTimeout;
         qint64 maxBodyBytes = HttpClient::DefaultMaxBodyBytes;
+        bool traced = false;
     };
 
     // The loader stands for a browser: its client follows redirects and uses the
@@ -71,8 +73,14 @@ struct PageLoader::Worker {
                 http.setConnectTimeout(request.connectTimeout);
                 http.setStallTimeout(request.stallTimeout);
                 http.setMaxBodyBytes(request.maxBodyBytes);
+                if (request.traced)
+                    trace::mark(trace::Event::RequestSent);
                 const HttpReply reply = http.get(request.url);
+                if (request.traced)
+                    trace::mark(trace::Event::ReplyComplete, reply.body.size());
                 text = serializeDocument(reply.body, reply.contentType);
+                if (request.traced)
+                    trace::mark(trace::Event::PageTextReady, text.size());
             } catch (const HttpError& e) {
                 if (e.kind() == HttpError::Kind::Cancelled)
                     continue; // superseded or stopping: nobody waits for this one
@@ -154,8 +162,8 @@ void PageLoader::Navigate(const QString& url)
     Worker& worker = *m_worker;
     {
         std::lock_guard lock(worker.mutex);
-        worker.pending =
-            Worker::Request{generation, url, worker.connectTimeout, worker.stallTimeout, worker.maxBodyBytes};
+        worker.pending = Worker::Request{
+            generation, url, worker.connectTimeout, worker.stallTimeout, worker.maxBodyBytes, m_traced};
         worker.http.cancel(); // a load still running is superseded
         if (!worker.thread.joinable())
             worker.thread = std::thread([w = &worker] { w->run(); });
@@ -182,6 +190,8 @@ void PageLoader::complete(quint64 generation, const QString& text, bool failed)
     m_failed = failed;
     m_hasDocument = true;
     m_loading = false;
+    if (m_traced)
+        trace::mark(trace::Event::DocumentComplete);
     emit DocumentComplete();
 }
 

@@ -45,6 +45,8 @@ public:
     void setConnectTimeout(std::chrono::milliseconds t);
     void setStallTimeout(std::chrono::milliseconds t);
     void setMaxBodyBytes(qint64 bytes);
+    // Whether the loader's stages go to the search trace (the main loader's only).
+    void setTraced(bool on) { m_traced = on; }
 
 signals:
     void DocumentComplete();
@@ -58,6 +60,7 @@ private:
     bool m_failed = false;
     bool m_loading = false;
     bool m_hasDocument = false;
+    bool m_traced = false;
     quint64 m_generation = 0;
     std::unique_ptr<Worker> m_worker; // made with the loader; its thread starts at the first Navigate
 };

@@ -164,6 +164,10 @@ public:
                 return true;
             },
             300000);
+        // The grid's repaint for the last pictures, as a window left open would draw it.
+        QDeadlineTimer settle(200);
+        while (!settle.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
 
     void countMessage() { ++m_messages; }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 using kova::standin::Catalogue;
 using kova::standin::Offer;
@@ -20,6 +22,14 @@ TEST(Catalogue, TestKeywordsGiveExactRowCounts)
     for (int n : {0, 1, 12, 13, 20, 40, 100, 1000, 5000, 10000})
         EXPECT_EQ(Catalogue::offers(u"test%1"_s.arg(n)).size(), n) << n;
     EXPECT_EQ(Catalogue::offers(u"test13-brokenpic"_s).size(), 13);
+    // A tag makes another keyword of the same size, with products and pictures of its own.
+    const QList<Offer> tagged = Catalogue::offers(u"test13-run2"_s);
+    ASSERT_EQ(tagged.size(), 13);
+    EXPECT_NE(Catalogue::keywordId(u"test13-run2"_s), Catalogue::keywordId(u"test13"_s));
+    EXPECT_NE(Catalogue::keywordId(u"test13-run2"_s), Catalogue::keywordId(u"test13-run3"_s));
+    EXPECT_FALSE(std::any_of(tagged.begin(), tagged.end(), [](const Offer& o) { return o.brokenThumbnail; }));
+    EXPECT_LE(Catalogue::rowCount(u"test5000-Run"_s), 300);
+    EXPECT_LE(Catalogue::rowCount(u"test5000-"_s), 300);
     // Surrounding blanks are ignored; other spellings are ordinary keywords.
     EXPECT_EQ(Catalogue::rowCount(u" test13 "_s), 13);
     // Ordinary keywords never give more than 300 rows, so these are not read as counts.

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QImage>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <atomic>
 #include <memory>
@@ -336,6 +337,30 @@ TEST_F(StandInPages, VersionPageCarriesTheAffiliateIds)
     m_options.unionId = u"42"_s;
     m_server.start(m_options);
     EXPECT_TRUE(fetch(m_server.versionPort(), "/Ver/Ver11.html").lines.contains(u"AAA=mm_1_2_3BBB=42CCC="_s));
+}
+
+TEST_F(StandInPages, BrowserViewIsTheResultPageWithPictures)
+{
+    const Fetched plain = service("/ListAll.aspx?word=test13-run1&u=&p=");
+    const Fetched browser = service("/ListAll.aspx?word=test13-run1&u=&p=&view=browser");
+    ASSERT_TRUE(plain.ok && browser.ok);
+    EXPECT_EQ(browser.contentType, "text/html; charset=gbk");
+    const QList<int> starts = rowStarts(plain.lines);
+    ASSERT_EQ(starts.size(), 13);
+    ASSERT_EQ(rowStarts(browser.lines), starts);
+    ASSERT_EQ(browser.lines.size(), plain.lines.size());
+    // Line for line the same page, but for the thumbnail cell.
+    QSet<int> thumbnailLines;
+    for (int tr : starts) {
+        thumbnailLines.insert(tr + 4);
+        const QString address = resultCells(plain.lines, tr)[3];
+        EXPECT_EQ(browser.lines[tr + 4],
+                  u"<TD><img src=\""_s + address + u"\" width=\"120\" height=\"120\"></TD>"_s);
+    }
+    for (int i = 0; i < plain.lines.size(); ++i) {
+        if (!thumbnailLines.contains(i))
+            EXPECT_EQ(browser.lines.value(i), plain.lines.value(i)) << i;
+    }
 }
 
 TEST_F(StandInPages, PicturesAreJpegsOfTheirProduct)
