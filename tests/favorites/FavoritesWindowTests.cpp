@@ -286,11 +286,16 @@ TEST_F(FavoritesWindow, PriceDropMadeOnTheServerAppearsInTheNotices)
     Tfrmkova& w = start();
     addFavorites(QStringLiteral("test6"), {1, 2, 3, 4, 5, 6});
     server().dropPricesNow();
+    const int before = requestsWith(QStringLiteral("&d=down "));
     runList(w.ui.btn3);
     EXPECT_EQ(w.state().ListMode, ListMode::PriceDrops);
     EXPECT_TRUE(w.ui.btn2->isEnabled());
     EXPECT_FALSE(w.ui.btn3->isEnabled());
-    EXPECT_EQ(requestsWith(QStringLiteral("&d=down ")), 1);
+    // The command's own request; the price-drop check at start may ask once too, on its own
+    // loader, when the machine is slow enough for it to fall in here.
+    const int asked = requestsWith(QStringLiteral("&d=down "));
+    EXPECT_GE(asked - before, 1);
+    EXPECT_LE(asked, 2);
     ASSERT_EQ(rowCount(), 6);
     EXPECT_EQ(status(), QStringLiteral("您收藏的商品共有降价通知: 6 条记录"));
     EXPECT_EQ(w.ui.lbl2->text(), QStringLiteral("获取商品降价通知结束 "));
