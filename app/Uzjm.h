@@ -86,10 +86,14 @@ public:
     void suiCheckBox1Click();
     void suiCheckBoxMerchantClick(int box); // suiCheckBox2 … suiCheckBox8 as 2 … 8
     void DBGridEh1TitleBtnClick(int col);
-    // Esc: stops a search whose page is still loading; nothing is read.
+    // Esc: stops a search whose page is still loading (nothing is read), or ends the reading
+    // of its page at a row boundary (the rows stored so far stay, as after a whole page).
     void stopSearch();
+    // A result page is being read: its rows go on arriving between the window's events.
+    bool readingPage() const { return m_reading != nullptr; }
     // Shows the progress panel in front with the bar and label (bar shown at most 100).
-    void showProgress(int bar, const QString& label);
+    // `paintNow` paints the panel at once (at a steady pace, not for every call).
+    void showProgress(int bar, const QString& label, bool paintNow = true);
     // Fetchers of result thumbnails still running (the newest last); stopped and joined with
     // the window.
     const std::vector<std::unique_ptr<TGetMM>>& fetchers() const { return m_fetchers; }
@@ -157,8 +161,13 @@ private:
     // wbwebb's navigations (Uzjm.cpp).
     void navigate(NavigationPurpose purpose, std::function<QString()> address, QString tag = {});
     void startNext();
-    // The result page or the account reply (UzjmSearch.cpp).
+    // The result page or the account reply (UzjmSearch.cpp), read in slices of at most
+    // about ReadingSliceMs with the window's events in between.
     void readResultPage(bool accountRequest);
+    void continueReading();
+    void finishReading();
+    std::shared_ptr<struct PageReading> m_reading; // the page being read, if any
+    static constexpr int ReadingSliceMs = 16;
     std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid);
 
     ProgramState m_state;

@@ -6,14 +6,17 @@
 #include "search/MerchantFilter.h"
 #include "search/ResultPageReader.h"
 #include "service/Requests.h"
+#include "store/Connection.h"
 #include "store/PictureCache.h"
 #include "store/SettingsRecord.h"
 #include "store/Trace.h"
 #include "ui/Messages.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QShortcut>
+#include <QTimer>
 
 namespace kova {
 namespace {
@@ -28,6 +31,21 @@ OfferRatings rateOffer(qint64 count, const QString& merchant, const QString& nam
 }
 
 } // namespace
+
+// A result page on its way into the result table.
+struct PageReading {
+    bool accountRequest = false;
+    PageText page; // a shared copy: the memo takes the next page meanwhile
+    bool begun = false;
+    std::unique_ptr<SettingsRecord> settings;
+    std::unique_ptr<ResultPageReader> reader;
+    // The progress the reader reached, shown once per slice.
+    int bar = -1;
+    QString label;
+    // For the trace: the longest the window's events waited, a step and what came before it.
+    QElapsedTimer sinceStep;
+    qint64 longestWaitMs = 0;
+};
 
 void Tfrmkova::wireSearchHandlers()
 {
@@ -71,7 +89,7 @@ void Tfrmkova::suiButton4Click()
     suiButton1Click();
 }
 
-void Tfrmkova::showProgress(int bar, const QString& label)
+void Tfrmkova::showProgress(int bar, const QString& label, bool paintNow)
 {
     ui.suiProgressBar1->setValue(std::clamp(bar, 0, 100));
     ui.lbl2->setText(label);
@@ -79,8 +97,8 @@ void Tfrmkova::showProgress(int bar, const QString& label)
     ui.suiImagePanel1->raise();
     // While a long page is read the panel is drawn at a steady pace, not once per row:
     // every repaint also redraws the grid beneath it.
-    if (!m_progressClock.isValid() || m_progressClock.elapsed() >= ProgressRepaintMs || bar <= 0 ||
-        bar >= 100) {
+    if (paintNow && (!m_progressClock.isValid() || m_progressClock.elapsed() >= ProgressRepaintMs ||
+                     bar <= 0 || bar >= 100)) {
         ui.suiImagePanel1->repaint();
         m_progressClock.start();
     }
@@ -89,6 +107,8 @@ void Tfrmkova::showProgress(int bar, const QString& label)
 void Tfrmkova::suiButton1Click()
 {
     trace::mark(trace::Event::SearchStarted);
+    // The page still being read ends at a row boundary; the new search removes its rows.
+    m_reading.reset();
     m_state.WordHasPictures = false;
     m_state.SearchWord.clear();
     ui.Edt_word->setText(ui.Edt_word->text().trimmed());
@@ -104,13 +124,12 @@ void Tfrmkova::suiButton1Click()
     for (QCheckBox* box : ui.checkBoxes())
         box->setChecked(true);
 
+    // The old rows go without being read back first: opening ten thousand rows in price
+    // order only to count them cost more than the delete, and delays the request.
     ADOQuery2.close();
     ADOQuery2.setSql(QStringLiteral("select * from cxnr order by jg"));
-    ADOQuery2.open();
-    if (ADOQuery2.recordCount() > 0) {
-        qry1.setSql(QStringLiteral("delete from cxnr"));
-        qry1.execute();
-    }
+    qry1.setSql(QStringLiteral("delete from cxnr"));
+    qry1.execute();
     qry1.close();
     qry1.setSql(QStringLiteral("select * from tpb where word=?"), {m_state.SearchWord});
     qry1.open();
@@ -139,6 +158,10 @@ void Tfrmkova::suiButton1Click()
 
 void Tfrmkova::stopSearch()
 {
+    if (m_reading && !m_reading->accountRequest) {
+        finishReading();
+        return;
+    }
     const bool waiting = m_navigations.drop(NavigationPurpose::Search) > 0;
     const bool loading = m_navigations.current() == NavigationPurpose::Search && wbwebb.isLoading();
     if (!waiting && !loading)
@@ -167,32 +190,60 @@ void Tfrmkova::btn1Click()
     ui.btn3->setEnabled(true);
 }
 
+
 void Tfrmkova::readResultPage(bool accountRequest)
 {
+    // Only a new search replaces a reading; a page arriving meanwhile ends it where it is.
+    m_reading.reset();
+    auto reading = std::make_shared<PageReading>();
+    reading->accountRequest = accountRequest;
+    reading->page = mmo1;
+    reading->sinceStep.start();
+    reading->settings = std::make_unique<SettingsRecord>(qry2);
+    PageReading* r = reading.get();
+    reading->reader = std::make_unique<ResultPageReader>(
+        ResultPageReader::Objects{ADOQuery1, ADOQuery2, qry1, *reading->settings},
+        ResultPageReader::Search{accountRequest ? QString() : m_state.SearchWord,
+                                 !accountRequest && m_state.WordHasPictures, accountRequest, m_state.TempDir,
+                                 m_state.TaobaoPid, m_state.JdUnionId, priceHistory()},
+        &rateOffer, [r](int bar, const QString& label) {
+            r->bar = bar;
+            r->label = label;
+        });
+    if (accountRequest)
+        m_state.AccountReplyExpected = false;
+    m_reading = std::move(reading);
+    continueReading();
+}
+
+void Tfrmkova::continueReading()
+{
+    if (!m_reading)
+        return;
+    const std::shared_ptr<PageReading> reading = m_reading;
     // The progress panel, the status bar and messages belong to the search the user looks at:
     // not to the account reply read while a search waits behind it, nor to a search read
     // while the favorites are shown (its rows are there when the user comes back).
     const bool inView = m_state.ListMode == ListMode::Results &&
-                        !(accountRequest && m_navigations.waiting(NavigationPurpose::Search));
-    const auto progress = [this, inView](int bar, const QString& label) {
-        if (inView)
-            showProgress(bar, label);
-    };
-
-    SettingsRecord settings(qry2);
-    ResultPageReader reader({ADOQuery1, ADOQuery2, qry1, settings},
-                            {accountRequest ? QString() : m_state.SearchWord,
-                             !accountRequest && m_state.WordHasPictures, accountRequest, m_state.TempDir,
-                             m_state.TaobaoPid, m_state.JdUnionId, priceHistory()},
-                            &rateOffer, progress);
-    if (accountRequest)
-        m_state.AccountReplyExpected = false;
-    ResultPageReader::Outcome outcome;
+                        !(reading->accountRequest && m_navigations.waiting(NavigationPurpose::Search));
+    bool done = false;
     try {
-        outcome = reader.read(mmo1);
+        // The slice's rows are committed before they are announced to the grid, so every
+        // row the window shows is stored. The account reply is read at once: the search
+        // waiting behind it goes out with the account it brings.
+        const Dataset::AppendBatch batch(ADOQuery2);
+        const CommitGroup commit(ADOConnection1);
+        const QDeadlineTimer deadline = reading->accountRequest
+                                            ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                            : QDeadlineTimer(ReadingSliceMs, Qt::PreciseTimer);
+        if (!std::exchange(reading->begun, true))
+            reading->reader->begin(reading->page);
+        done = reading->reader->readSome(deadline);
     } catch (...) {
         // The rows stored so far stay, listed and counted, and their pictures are fetched;
         // the error itself is reported once by the handler's caller.
+        if (m_reading == reading)
+            m_reading.reset();
         ADOQuery2.first();
         if (inView) {
             ui.suiImagePanel1->setVisible(false);
@@ -203,6 +254,29 @@ void Tfrmkova::readResultPage(bool accountRequest)
             StartThumbnailFetcher({});
         throw;
     }
+    reading->longestWaitMs = std::max(reading->longestWaitMs, reading->sinceStep.restart());
+    if (m_reading != reading)
+        return;
+    if (inView && reading->bar >= 0)
+        showProgress(reading->bar, reading->label, false);
+    if (!done) {
+        QTimer::singleShot(0, this, [this] { Guarded([this] { continueReading(); }); });
+        return;
+    }
+    finishReading();
+}
+
+void Tfrmkova::finishReading()
+{
+    if (!m_reading)
+        return;
+    const std::shared_ptr<PageReading> reading = std::move(m_reading);
+    const bool accountRequest = reading->accountRequest;
+    const bool inView = m_state.ListMode == ListMode::Results &&
+                        !(accountRequest && m_navigations.waiting(NavigationPurpose::Search));
+    ResultPageReader::Outcome outcome = reading->reader->takeOutcome();
+    if (!accountRequest)
+        trace::mark(trace::Event::ReadingLongestWait, reading->longestWaitMs);
     if (outcome.account)
         takeAccount(*outcome.account);
 

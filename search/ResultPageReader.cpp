@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace kova {
 namespace {
@@ -72,39 +73,73 @@ ResultPageReader::ResultPageReader(Objects objects, Search search, RateOffer rat
 
 ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
 {
-    Outcome outcome;
+    begin(page);
+    while (!readSome(QDeadlineTimer(QDeadlineTimer::Forever))) {
+    }
+    return takeOutcome();
+}
+
+void ResultPageReader::begin(const PageText& page)
+{
+    m_page = page;
+    m_outcome = {};
+    m_next = 0;
+    m_finished = false;
+    m_day = DayNumber();
     m_progress(20, SearchWaitText);
 
-    const int lines = page.count();
+    const int lines = m_page.count();
     bool table = false;
     bool headerCells = false;
     for (int i = 0; i < lines; ++i) {
-        const QString line = page.line(i);
-        if (auto account = ApplyAccountReplyRule(
-                line, i, page.failedLoad(), m_search.accountReplyExpected && !outcome.account, m_db.settings))
-            outcome.account = std::move(account);
+        const QString line = m_page.line(i);
+        if (auto account =
+                ApplyAccountReplyRule(line, i, m_page.failedLoad(),
+                                      m_search.accountReplyExpected && !m_outcome.account, m_db.settings))
+            m_outcome.account = std::move(account);
         if (line.contains(EmptyCell))
-            ++outcome.emptyCells;
+            ++m_outcome.emptyCells;
         table = table || line.contains(TableStart, Qt::CaseInsensitive);
         headerCells = headerCells || line.contains(HeaderCell, Qt::CaseInsensitive);
     }
     // The loader's own error page and the service's error and missing-page answers carry
     // no table; the result table has no header row.
-    outcome.resultPage = !page.failedLoad() && table && !headerCells;
+    m_outcome.resultPage = !m_page.failedLoad() && table && !headerCells;
 
     countKeyword();
     if (m_search.wordHasPictures)
         m_recorded = recordedProducts(m_db.pictures);
-
     // Every result row carries one empty cell, so a page of one offer has one such line.
-    for (int i = 0; i < lines && outcome.emptyCells >= 1; ++i) {
-        if (page.line(i).contains(RowStart))
-            readRow(page, i, outcome);
+    if (m_outcome.emptyCells < 1)
+        m_next = lines;
+}
+
+bool ResultPageReader::readSome(QDeadlineTimer deadline)
+{
+    const int lines = m_page.count();
+    bool readOne = false;
+    while (m_next < lines) {
+        if (!m_page.line(m_next).contains(RowStart)) {
+            ++m_next;
+            continue;
+        }
+        // Ends before a row, so the lines after the last row are read with it.
+        if (readOne && deadline.hasExpired())
+            return false;
+        readRow(m_next++);
+        readOne = true;
     }
+    finishReading();
+    return true;
+}
+
+void ResultPageReader::finishReading()
+{
+    if (std::exchange(m_finished, true))
+        return;
     // The first-run account reply is read here too; it is no search's page.
     if (trace::enabled() && !m_search.accountReplyExpected)
-        trace::mark(trace::Event::LastRowStored, outcome.stored);
-    return outcome;
+        trace::mark(trace::Event::LastRowStored, m_outcome.stored);
 }
 
 void ResultPageReader::countKeyword()
@@ -123,8 +158,10 @@ void ResultPageReader::countKeyword()
     words.post();
 }
 
-bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outcome)
+bool ResultPageReader::readRow(int rowLine)
 {
+    const PageText& page = m_page;
+    Outcome& outcome = m_outcome;
     // A row cut short by the end of the page, or with a row number or popularity that is
     // not a whole number, is left out; the reading goes on.
     if (rowLine + RowLines >= page.count()) {
@@ -149,7 +186,7 @@ bool ResultPageReader::readRow(const PageText& page, int rowLine, Outcome& outco
     rows.setField(QStringLiteral("bh"), *bh);
     rows.setField(QStringLiteral("bz1"), QStringLiteral("加载中…"));
     rows.setField(QStringLiteral("bz2"), QStringLiteral("精准比价"));
-    rows.setField(QStringLiteral("cxrq"), DayNumber());
+    rows.setField(QStringLiteral("cxrq"), m_day);
     const std::pair<const char*, int> plainCells[] = {{"cph", 2}, {"cpmc", 3}, {"xtp", 4},
                                                       {"dtp", 5}, {"rc", 6},   {"jg", 7}};
     for (const auto& [column, offset] : plainCells) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "search/AccountReply.h"
+#include "service/PageText.h"
 #include "service/PictureDownload.h"
 
+#include <QDeadlineTimer>
 #include <QSet>
 #include <QString>
 
@@ -13,7 +15,6 @@
 namespace kova {
 
 class Dataset;
-class PageText;
 class PriceHistory;
 class SettingsRecord;
 
@@ -75,20 +76,38 @@ public:
 
     ResultPageReader(Objects objects, Search search, RateOffer rate, Progress progress);
 
+    // The whole page at once.
     Outcome read(const PageText& page);
+
+    // The page in steps, so that the window answers between them: begin() takes the page
+    // (a shared copy) and looks it over (the account reply, the keyword's count); each
+    // readSome() stores rows until `deadline` has passed, at least one, and says whether the
+    // page is done. A reading left before it is done ends at a row boundary: the rows
+    // stored so far stay. The outcome grows as the reading goes.
+    void begin(const PageText& page);
+    bool readSome(QDeadlineTimer deadline);
+    bool done() const { return m_next >= m_page.count(); }
+    const Outcome& outcome() const { return m_outcome; }
+    Outcome takeOutcome() { return std::move(m_outcome); }
 
     static constexpr int RowLines = 13;
     static constexpr int ThumbnailsWhileReading = 12;
 
 private:
     void countKeyword();
-    bool readRow(const PageText& page, int rowLine, Outcome& outcome);
+    bool readRow(int rowLine);
+    void finishReading();
 
     Objects m_db;
     Search m_search;
     QSet<QString> m_recorded; // products of a keyword searched before that have a picture record
     RateOffer m_rate;
     Progress m_progress;
+    PageText m_page;
+    Outcome m_outcome;
+    int m_next = 0; // the next line to look at for a row
+    bool m_finished = false;
+    qint64 m_day = 0; // the reading's day, for every row
 };
 
 // A page that brought nothing: the network is likely down.

@@ -219,4 +219,21 @@ void Connection::registerCollations(sqlite3* db)
         throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
+CommitGroup::CommitGroup(Connection& connection)
+{
+    sqlite3* db = connection.handle();
+    if (!sqlite3_get_autocommit(db))
+        return;
+    connection.execute(QStringLiteral("BEGIN IMMEDIATE"));
+    m_db = db;
+}
+
+CommitGroup::~CommitGroup()
+{
+    if (!m_db || sqlite3_get_autocommit(m_db))
+        return; // nothing begun, or SQLite ended the transaction itself
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 } // namespace kova

@@ -236,6 +236,8 @@ void Dataset::open()
         rows.push_back(std::move(row));
     }
 
+    m_unannounced = -1; // a reset announces every row
+    m_batchMoved = false;
     emit aboutToReset();
     m_table = withRowid ? plain->table : QString();
     m_columns = columns;
@@ -261,6 +263,8 @@ void Dataset::close()
 {
     if (!m_active)
         return;
+    m_unannounced = -1; // a reset announces every row
+    m_batchMoved = false;
     emit aboutToReset();
     m_active = false;
     m_table.clear();
@@ -465,9 +469,18 @@ void Dataset::post()
             throw Error(QStringLiteral("表 %1 中新添加的记录无法读回").arg(m_table));
         row.order = m_nextOrder++;
         const int position = static_cast<int>(m_rows.size());
-        emit rowAboutToBeInserted(position);
+        if (m_batchDepth > 0) {
+            m_rows.push_back(std::move(row));
+            m_bof = m_eof = false;
+            if (m_unannounced < 0)
+                m_unannounced = position;
+            m_index = position;
+            m_batchMoved = true;
+            return;
+        }
+        emit rowsAboutToBeInserted(position, position);
         m_rows.push_back(std::move(row));
-        emit rowInserted(position);
+        emit rowsInserted(position, position);
         m_bof = m_eof = false;
         moveTo(position);
         return;
@@ -487,6 +500,7 @@ void Dataset::post()
     if (fresh.values.empty())
         throw Error(QStringLiteral("表 %1 中要修改的记录已不存在").arg(m_table));
     current.values = std::move(fresh.values);
+    announceAppends();
     emit rowChanged(m_index);
 }
 
@@ -520,6 +534,7 @@ void Dataset::deleteRow()
         statement.step();
     }
     const int position = m_index;
+    announceAppends();
     emit rowAboutToBeRemoved(position);
     m_rows.erase(m_rows.begin() + position);
     m_index = m_rows.empty() ? -1 : std::min(position, static_cast<int>(m_rows.size()) - 1);
@@ -612,6 +627,8 @@ void Dataset::sort(const QString& order)
     });
 
     const qint64 currentOrder = m_index >= 0 ? m_rows[static_cast<size_t>(m_index)].order : -1;
+    m_unannounced = -1; // a reset announces every row
+    m_batchMoved = false;
     emit aboutToReset();
     std::vector<Row> sorted;
     sorted.reserve(m_rows.size());
@@ -686,10 +703,41 @@ Dataset::Row Dataset::writeRow(const QByteArray& text, const std::vector<int>& c
 
 void Dataset::moveTo(int index)
 {
-    if (index == m_index)
+    announceAppends();
+    if (index == m_index && !m_batchMoved)
         return;
     m_index = index;
+    m_batchMoved = false;
     emit currentChanged(recNo());
+}
+
+void Dataset::beginAppendBatch()
+{
+    ++m_batchDepth;
+}
+
+void Dataset::endAppendBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return;
+    announceAppends();
+    if (m_batchMoved) {
+        m_batchMoved = false;
+        emit currentChanged(recNo());
+    }
+}
+
+void Dataset::announceAppends()
+{
+    if (m_unannounced < 0)
+        return;
+    const int first = m_unannounced;
+    const int last = static_cast<int>(m_rows.size()) - 1;
+    m_unannounced = -1;
+    if (first <= last) {
+        emit rowsAboutToBeInserted(first, last);
+        emit rowsInserted(first, last);
+    }
 }
 
 void Dataset::checkBrowseMode()

@@ -75,6 +75,23 @@ public:
     bool isEditing() const;
     void deleteRow(); // deletes the current row; the cursor stays at the same number
 
+    // Rows appended while a batch is open are stored as usual but announced together
+    // (rowsInserted, then currentChanged) when the outermost batch ends, so that a view and a
+    // screen reader take one change for a run of rows, not one per row. Any other change
+    // announces the rows held back first. Batches nest.
+    void beginAppendBatch();
+    void endAppendBatch();
+    class AppendBatch {
+    public:
+        explicit AppendBatch(Dataset& dataset) : m_dataset(dataset) { m_dataset.beginAppendBatch(); }
+        ~AppendBatch() { m_dataset.endAppendBatch(); }
+        AppendBatch(const AppendBatch&) = delete;
+        AppendBatch& operator=(const AppendBatch&) = delete;
+
+    private:
+        Dataset& m_dataset;
+    };
+
     // Find the first row (in the current order) whose field equals value exactly
     // (text compared byte for byte). Moves there and returns true, else stays.
     bool locate(const QString& field, const QVariant& value);
@@ -86,13 +103,14 @@ public:
     QString sortSpec() const { return m_sortSpec; }
 
 signals:
-    // The "about to" signals come just before the change, for table models.
+    // The "about to" signals come just before the change, for table models; rows appended
+    // in a batch are already in place when they are announced (a model keeps its own count).
     void aboutToReset();
-    void rowAboutToBeInserted(int row);
+    void rowsAboutToBeInserted(int first, int last);
     void rowAboutToBeRemoved(int row);
-    void reset();              // opened, closed or re-sorted
-    void rowChanged(int row);  // 0-based row posted after edit
-    void rowInserted(int row); // 0-based row posted after append
+    void reset();                           // opened, closed or re-sorted
+    void rowChanged(int row);               // 0-based row posted after edit
+    void rowsInserted(int first, int last); // 0-based rows posted after append
     void rowRemoved(int row);
     void currentChanged(int recNo);
 
@@ -111,6 +129,7 @@ private:
                  const std::vector<QVariant>& pending, std::optional<qint64> rowid);
     void moveTo(int index);
     void checkBrowseMode(); // posts a pending edit, as moving away from it does
+    void announceAppends(); // the rows a batch holds back
     QByteArray quotedTable() const;
 
     Connection& m_connection;
@@ -133,6 +152,9 @@ private:
     std::vector<QVariant> m_pending;
     std::vector<bool> m_changed;
     std::unique_ptr<StatementCache> m_cache; // the row statements, prepared once per open
+    int m_batchDepth = 0;
+    int m_unannounced = -1;    // first appended row not yet announced; -1 for none
+    bool m_batchMoved = false; // the cursor moved to an appended row inside the batch
 };
 
 } // namespace kova

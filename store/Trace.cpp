@@ -117,6 +117,8 @@ const char* eventName(Event event)
         return "thumbnails-fetched";
     case Event::ThumbnailsShown:
         return "thumbnails-shown";
+    case Event::ReadingLongestWait:
+        return "reading-longest-wait";
     }
     return "unknown";
 }

@@ -12,17 +12,20 @@
 namespace kova::trace {
 
 enum class Event {
-    SearchStarted,     // the search command runs (button, Return, hot keyword)
-    RequestSent,       // a page loader's GET goes out (any page loader)
-    ReplyComplete,     // its whole body has arrived; count = bytes
-    PageTextReady,     // decoded, parsed and serialized on the loader's thread; count = characters
-    DocumentComplete,  // the document reaches the window's thread
-    FirstRowStored,    // the result reader has posted its first row
-    FirstRowShown,     // the result grid paints a cell after that
-    LastRowStored,     // the result reader has read its page; count = rows stored
-    GridRepainted,     // the result grid paints a cell after that: the last row's data is in it
-    ThumbnailsFetched, // the thumbnail fetcher a search started has ended; count = pictures saved
-    ThumbnailsShown,   // the result grid paints a cell after that
+    SearchStarted,      // the search command runs (button, Return, hot keyword)
+    RequestSent,        // a page loader's GET goes out (any page loader)
+    ReplyComplete,      // its whole body has arrived; count = bytes
+    PageTextReady,      // decoded, parsed and serialized on the loader's thread; count = characters
+    DocumentComplete,   // the document reaches the window's thread
+    FirstRowStored,     // the result reader has posted its first row
+    FirstRowShown,      // the result grid paints a cell after that
+    LastRowStored,      // the result reader has read its page; count = rows stored
+    GridRepainted,      // the result grid paints a cell after that: the last row's data is in it
+    ThumbnailsFetched,  // the thumbnail fetcher a search started has ended; count = pictures saved
+    ThumbnailsShown,    // the result grid paints a cell after that
+    ReadingLongestWait, // the reading of a result page ended; count = the longest time in ms
+                        // the window's events waited while it was read (a step and what
+                        // came between two steps)
 };
 
 // The event's name in the file ("search-started", "grid-repainted", ...).

@@ -19,6 +19,9 @@
 #
 # KOVA_BENCH_ROWS="100 1000 10000" and KOVA_BENCH_RUNS=5 change the sizes and the runs;
 # KOVA_BENCH_WAIT=300 is how long one run may wait for its thumbnails (seconds).
+# KOVA_BENCH_A11Y=1 runs Kova a second time with a screen reader's bridge on
+# (QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1, the AT-SPI bus of a private D-Bus session) and prints
+# the reading's cost with it beside the cost without.
 # Builds the four programs it runs (kova, kova-standin, kova-initdb and
 # kova-reliability-driver, which tells where the controls lie) in the build folder, as
 # tools/build.sh does. Installs Debian's chromium when it is missing (as root); needs Xvfb,
@@ -28,6 +31,15 @@ cd "$(dirname "$0")/.."
 . tools/lib.sh
 top=$(pwd)
 build=${1:-build}
+a11y=${KOVA_BENCH_A11Y:-}
+# The screen reader's bridge needs a D-Bus session (the AT-SPI bus is started on demand).
+if [ -n "$a11y" ] && [ -z "${KOVA_BENCH_SESSION:-}" ]; then
+  command -v dbus-run-session >/dev/null || {
+    echo "window-bench: dbus-run-session is missing (tools/setup.sh installs it)" >&2
+    exit 1
+  }
+  KOVA_BENCH_SESSION=1 exec dbus-run-session -- "$0" "$@"
+fi
 [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 build=$(cd "$build" && pwd)
 sizes=${KOVA_BENCH_ROWS:-100 1000 10000}
@@ -86,22 +98,56 @@ geometry="$out/geometry.txt"
 control_positions "$driver" "$initdb" "$out/geometry" "$geometry" || fail "the control positions could not be worked out"
 
 # --- Kova ----------------------------------------------------------------------------------
-(cd "$work" && exec env -u QT_QPA_PLATFORM TMPDIR="$work/tmp" KOVA_TRACE="$trace" "$kova") >"$out/kova.log" 2>&1 &
-kova_pid=$!
-window=""
+# kova_runs <name> <tag> [env assignments...]: one window, every size and run (keywords
+# test<rows>-<tag><run>); figures as <name>.
+kova_runs() {
+  local name=$1 tag=$2
+  shift 2
+  rm -rf "$work" && mkdir -p "$work/tmp"
+  "$initdb" "$work/kvdb.dat" >/dev/null
+  : >"$trace"
+  (cd "$work" && exec env -u QT_QPA_PLATFORM TMPDIR="$work/tmp" KOVA_TRACE="$trace" "$@" "$kova") >"$out/$name.log" 2>&1 &
+  kova_pid=$!
+  window=""
+  wait_for 30 has_window || fail "the main window did not appear"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  win_x=$X
+  win_y=$Y
+  wait_for 30 first_run_done || fail "the first-run account and affiliate ids did not arrive"
+  searches=0
+  box=edt_key # the start page's box first, then the result view's
+  search "test20-${tag}warm" 20 # untimed: libraries, fonts and connections are warm for the first timed run
+  for rows in $sizes; do
+    for run in $(seq 1 "$runs"); do
+      search "test$rows-$tag$run" "$rows"
+      t0=$(traced "$s" search-started)
+      line="$name $rows $run"
+      for event in request-sent reply-complete page-text-ready document-complete first-row-shown last-row-stored \
+        grid-repainted thumbnails-shown; do
+        t=$(traced "$s" "$event")
+        [ -n "$t" ] && line+=" $event=$(awk -v a="$t0" -v b="$t" 'BEGIN { printf "%.1f", (b - a) * 1000 }')"
+      done
+      reply=$(traced "$s" reply-complete)
+      shown=$(traced "$s" grid-repainted)
+      [ -n "$reply" ] && [ -n "$shown" ] &&
+        line+=" after-reply=$(awk -v a="$reply" -v b="$shown" 'BEGIN { printf "%.1f", (b - a) * 1000 }')"
+      longest=$(awk -v s="$s" '$3 == "reading-longest-wait" && $4 == s { print $5; exit }' "$trace")
+      [ -n "$longest" ] && line+=" longest-wait=$longest"
+      echo "$line" >>"$figures"
+      echo "window-bench: $line"
+    done
+  done
+  kill "$kova_pid" 2>/dev/null || true
+  wait "$kova_pid" 2>/dev/null || true
+  kova_pid=""
+  cp "$trace" "$out/trace-$name.txt"
+}
 has_window() { window=$(main_window "$kova_pid") && [ -n "$window" ]; }
-wait_for 30 has_window || fail "the main window did not appear"
-eval "$(xdotool getwindowgeometry --shell "$window")"
-win_x=$X
-win_y=$Y
 first_run_done() { [ -n "$(kova_db "$work/kvdb.dat" "select u from xxb where u <> '' and a <> '' and b <> ''")" ]; }
-wait_for 30 first_run_done || fail "the first-run account and affiliate ids did not arrive"
 
 # traced <search> <event>: the event's timestamp (seconds) in the trace, or nothing.
 traced() { awk -v s="$1" -v e="$2" '$3 == e && $4 == s { print $1; exit }' "$trace" 2>/dev/null; }
 has_event() { [ -n "$(traced "$1" "$2")" ]; }
-searches=0
-box=edt_key # the start page's box first, then the result view's
 # search <keyword> <rows>: types the keyword, presses Return and waits for the rows and the
 # thumbnails; sets s to the search's number in the trace.
 search() {
@@ -119,24 +165,10 @@ search() {
   wait_for "$thumbnail_wait" has_event "$s" thumbnails-shown ||
     echo "window-bench: search $s ($1): thumbnails not all shown after ${thumbnail_wait}s" >&2
 }
-search test20-kwarm 20 # untimed: libraries, fonts and connections are warm for the first timed run
-for rows in $sizes; do
-  for run in $(seq 1 "$runs"); do
-    search "test$rows-k$run" "$rows"
-    t0=$(traced "$s" search-started)
-    line="kova $rows $run"
-    for event in request-sent reply-complete page-text-ready document-complete first-row-shown last-row-stored \
-      grid-repainted thumbnails-shown; do
-      t=$(traced "$s" "$event")
-      [ -n "$t" ] && line+=" $event=$(awk -v a="$t0" -v b="$t" 'BEGIN { printf "%.1f", (b - a) * 1000 }')"
-    done
-    echo "$line" >>"$figures"
-    echo "window-bench: $line"
-  done
-done
-kill "$kova_pid" 2>/dev/null || true
-wait "$kova_pid" 2>/dev/null || true
-kova_pid=""
+kova_runs kova k
+# With a screen reader's bridge on (as under Orca): the accessibility bridge talks to the
+# AT-SPI bus of this D-Bus session.
+[ -n "$a11y" ] && kova_runs kova-a11y a QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
 
 # --- Chromium ------------------------------------------------------------------------------
 # One browser, one tab, a page opened first untimed (as the window's first search is); then
@@ -203,6 +235,8 @@ kova_rows = [
     ("last-row-stored", "Kova: last row stored"),
     ("grid-repainted", "Kova: grid repainted with the last row"),
     ("thumbnails-shown", "Kova: thumbnails all shown"),
+    ("after-reply", "Kova: reply complete to grid repainted with the last row"),
+    ("longest-wait", "Kova: longest wait of the window's events during the reading"),
 ]
 lines = ["Machine: %s cores, load average at start %s" % (__import__("os").cpu_count(), load),
          "Date: %s; medians of %s runs, milliseconds from the search's start (Kova: Return pressed;"
@@ -211,14 +245,26 @@ lines = ["Machine: %s cores, load average at start %s" % (__import__("os").cpu_c
          "|---|" + "---:|" * len(sizes)]
 for key, title in kova_rows:
     lines.append("| %s | " % title + " | ".join(ms(med("kova", n, key)) for n in sizes) + " |")
+a11y = any(program == "kova-a11y" for program, _ in data)
+if a11y:
+    for key, title in [("last-row-stored", "Kova with a screen reader's bridge: last row stored"),
+                       ("grid-repainted", "Kova with a screen reader's bridge: grid repainted with the last row"),
+                       ("longest-wait", "Kova with a screen reader's bridge: longest wait of the window's events")]:
+        lines.append("| %s | " % title + " | ".join(ms(med("kova-a11y", n, key)) for n in sizes) + " |")
 lines.append("| Chromium: response end | " + " | ".join(ms(med("chromium", n, "response-end")) for n in sizes) + " |")
 lines.append("| Chromium: DOMContentLoaded | " + " | ".join(ms(med("chromium", n, "dom-content-loaded")) for n in sizes) + " |")
 lines.append("| Chromium: DOMContentLoaded of the page with pictures | " + " | ".join(ms(med("chromium", n, "pictures-dom-content-loaded")) for n in sizes) + " |")
 lines.append("| Chromium: load of the page with pictures (every thumbnail in) | " + " | ".join(ms(med("chromium", n, "load")) for n in sizes) + " |")
 lines.append("| **Ratio** rows shown: Kova grid repainted / Chromium DOMContentLoaded | " + " | ".join(
     ratio(med("kova", n, "grid-repainted"), med("chromium", n, "dom-content-loaded")) for n in sizes) + " |")
+lines.append("| **Ratio** rows shown, 1/3 goal: Kova grid repainted / (Chromium DOMContentLoaded / 3) | " + " | ".join(
+    ratio(med("kova", n, "grid-repainted"), (med("chromium", n, "dom-content-loaded") or 0) / 3) for n in sizes) + " |")
 lines.append("| **Ratio** thumbnails: Kova all shown / Chromium load | " + " | ".join(
     ratio(med("kova", n, "thumbnails-shown"), med("chromium", n, "load")) for n in sizes) + " |")
+if a11y:
+    lines.append("| **Ratio** reading with / without the bridge: (last row stored - page reaches the window) | " + " | ".join(
+        ratio((med("kova-a11y", n, "last-row-stored") or 0) - (med("kova-a11y", n, "document-complete") or 0),
+              (med("kova", n, "last-row-stored") or 0) - (med("kova", n, "document-complete") or 0)) for n in sizes) + " |")
 lines += ["", "Run took %s s. Other work shares the machine: figures are upper bounds." % took]
 text = "\n".join(lines) + "\n"
 open(table_file, "w").write(text)

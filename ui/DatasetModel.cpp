@@ -25,10 +25,10 @@ void DatasetModel::setDataset(Dataset* dataset)
             if (row >= 0 && row < m_rows && !m_columns.empty())
                 emit dataChanged(index(row, 0), index(row, columnCount() - 1));
         });
-        connect(dataset, &Dataset::rowAboutToBeInserted, this,
-                [this](int row) { beginInsertRows({}, row, row); });
-        connect(dataset, &Dataset::rowInserted, this, [this](int) {
-            ++m_rows;
+        connect(dataset, &Dataset::rowsAboutToBeInserted, this,
+                [this](int first, int last) { beginInsertRows({}, first, last); });
+        connect(dataset, &Dataset::rowsInserted, this, [this](int first, int last) {
+            m_rows += last - first + 1;
             endInsertRows();
         });
         connect(dataset, &Dataset::rowAboutToBeRemoved, this,

@@ -103,10 +103,14 @@ public:
     bool start()
     {
         m_window = std::make_unique<Tfrmkova>();
-        QObject::connect(&m_window->ADOQuery2, &Dataset::rowInserted,
-                         [this](int row) { posted(QStringLiteral("cxnr"), m_window->ADOQuery2, row); });
-        QObject::connect(&m_window->ADOQuery3, &Dataset::rowInserted,
-                         [this](int row) { posted(QStringLiteral("scnr"), m_window->ADOQuery3, row); });
+        QObject::connect(&m_window->ADOQuery2, &Dataset::rowsInserted, [this](int first, int last) {
+            for (int row = first; row <= last; ++row)
+                posted(QStringLiteral("cxnr"), m_window->ADOQuery2, row);
+        });
+        QObject::connect(&m_window->ADOQuery3, &Dataset::rowsInserted, [this](int first, int last) {
+            for (int row = first; row <= last; ++row)
+                posted(QStringLiteral("scnr"), m_window->ADOQuery3, row);
+        });
         m_window->show();
         if (!waitUntil([this] { return !m_window->wbwebb.isLoading(); }, 20000))
             return false;

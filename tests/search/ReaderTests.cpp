@@ -378,3 +378,44 @@ TEST_F(ReaderWithServer, ProductLinksArePlainTextWithTheOperatorIds)
 }
 
 } // namespace
+
+// Read one row at a time (every deadline already past), a reading stops at row boundaries:
+// after each step the table holds exactly the rows read, and the whole reading stores the
+// same rows, in the same order, with the same outcome as a reading in one go.
+TEST_F(ReaderWithServer, AReadingInStepsStoresWhatAReadingInOneGoStores)
+{
+    const auto storedRows = [this] {
+        return db.scalar(QStringLiteral(
+            "select group_concat(r, char(10)) from (select ifnull(bh,'')||'|'||ifnull(cph,'')||'|'||"
+            "ifnull(cpmc,'')||'|'||ifnull(jg,'')||'|'||ifnull(cplj,'')||'|'||ifnull(zpbz,'')||'|'||"
+            "ifnull(pjjb,'')||'|'||ifnull([check],'') as r from cxnr order by rowid)"));
+    };
+    const PageText page = load(QStringLiteral("test40"));
+    const auto whole = readPage(page);
+    ASSERT_EQ(whole.stored, 40);
+    const QString once = storedRows();
+    db.exec(QStringLiteral("delete from cxnr"));
+    db.exec(QStringLiteral("delete from tpb"));
+    db.exec(QStringLiteral("delete from word"));
+    rows.open();
+    words.open();
+    pictures.open();
+
+    ResultPageReader reader({words, rows, pictures, settings}, state, &rate, [](int, const QString&) {});
+    reader.begin(page);
+    int steps = 0;
+    while (!reader.readSome(QDeadlineTimer(0))) {
+        ++steps;
+        ASSERT_EQ(db.count(QStringLiteral("cxnr")), steps);
+        ASSERT_EQ(rows.recordCount(), steps);
+        ASSERT_EQ(reader.outcome().stored, steps);
+    }
+    EXPECT_EQ(steps + 1, 40);
+    const auto stepped = reader.takeOutcome();
+    EXPECT_EQ(stepped.stored, whole.stored);
+    EXPECT_EQ(stepped.pictureRecords, whole.pictureRecords);
+    EXPECT_EQ(stepped.firstThumbnails.size(), whole.firstThumbnails.size());
+    EXPECT_EQ(stepped.emptyCells, whole.emptyCells);
+    EXPECT_EQ(storedRows(), once);
+    EXPECT_EQ(db.count(QStringLiteral("word")), 1);
+}

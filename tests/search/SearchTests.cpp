@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QTimer>
 
 using namespace kova;
 using namespace kova::test;
@@ -323,6 +324,100 @@ TEST_F(Search, OtherRepliesOfTheMainLoaderAreNotReadAsResults)
     EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 5 条记录"));
     EXPECT_EQ(messagesWith(NoNetwork), 0);
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 5);
+}
+
+} // namespace
+
+namespace {
+
+// A long page is read between the window's events: while it is read a timer fires, and every
+// row the grid has been told of is stored already.
+TEST_F(Search, ALongPageIsReadBetweenTheWindowsEvents)
+{
+    Tfrmkova& w = start();
+    int announced = 0;
+    int unstored = 0;
+    QObject::connect(&w.ADOQuery2, &Dataset::rowsInserted, [&](int, int last) {
+        announced = last + 1;
+        if (db.count(QStringLiteral("cxnr")) < announced)
+            ++unstored;
+    });
+    int turnsWhileReading = 0;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (w.readingPage())
+            ++turnsWhileReading;
+    });
+    probe.start(0);
+    search(QStringLiteral("test3000"));
+    probe.stop();
+    EXPECT_FALSE(w.readingPage());
+    EXPECT_GT(turnsWhileReading, 0);
+    EXPECT_EQ(announced, 3000);
+    EXPECT_EQ(unstored, 0);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 3000);
+    EXPECT_EQ(w.ADOQuery2.recordCount(), 3000);
+    EXPECT_EQ(w.ADOQuery2.recNo(), 1);
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 3000 条记录"));
+}
+
+// A new search while a page is still being read ends that reading at a row boundary; the
+// new search removes what it stored, and only the new rows are listed.
+TEST_F(Search, ANewSearchEndsTheReadingUnderWay)
+{
+    Tfrmkova& w = start();
+    w.ui.edt_key->setText(QStringLiteral("test3000"));
+    w.suiButton4Click();
+    ASSERT_TRUE(waitUntil([&] { return w.readingPage() && w.ADOQuery2.recordCount() > 0; }, 20000));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), w.ADOQuery2.recordCount());
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_EQ(w.ADOQuery2.recordCount(), 20);
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 20 条记录"));
+    // Nothing of the old page arrives later.
+    settle(200);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_TRUE(messages.empty());
+}
+
+// Esc while a page is read ends the reading where it is: the rows stored stay, listed and
+// counted, and the panel goes.
+TEST_F(Search, EscapeEndsTheReadingAndKeepsItsRows)
+{
+    Tfrmkova& w = start();
+    w.ui.edt_key->setText(QStringLiteral("test3000"));
+    w.suiButton4Click();
+    ASSERT_TRUE(waitUntil([&] { return w.readingPage() && w.ADOQuery2.recordCount() > 0; }, 20000));
+    w.stopSearch();
+    EXPECT_FALSE(w.readingPage());
+    const int rows = w.ADOQuery2.recordCount();
+    EXPECT_LT(rows, 3000);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), rows);
+    EXPECT_FALSE(w.ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: %1 条记录").arg(rows));
+    settle(100);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), rows);
+}
+
+// The grid hears of new rows in runs, not one by one: each insertion its model reports is
+// one announcement a screen reader's bridge makes (a table model change), so a long page
+// must make far fewer of them than rows.
+TEST_F(Search, TheGridHearsOfNewRowsInRuns)
+{
+    Tfrmkova& w = start();
+    int insertions = 0;
+    int rowsInserted = 0;
+    QObject::connect(w.ui.DBGridEh1->model(), &QAbstractItemModel::rowsInserted,
+                     [&](const QModelIndex&, int first, int last) {
+                         ++insertions;
+                         rowsInserted += last - first + 1;
+                     });
+    search(QStringLiteral("test3000"));
+    EXPECT_EQ(w.ADOQuery2.recordCount(), 3000);
+    EXPECT_EQ(rowsInserted, 3000);
+    EXPECT_GE(insertions, 1);
+    EXPECT_LE(insertions, 3000 / 20);
+    EXPECT_EQ(w.ui.DBGridEh1->model()->rowCount(), 3000);
 }
 
 } // namespace

@@ -124,14 +124,123 @@ TEST_F(StoreDataset, SnapshotIgnoresOtherStatementsUntilReopened)
     EXPECT_EQ(ds.recordCount(), 0);
 }
 
+// Rows appended in a batch are stored one by one but announced once, after the batch, with
+// the cursor on the last of them; a change of another kind inside the batch announces the
+// rows held back first, so a model never hears of a row out of order.
+TEST_F(StoreDataset, AppendBatchAnnouncesItsRowsOnceAtTheEnd)
+{
+    db.exec(QStringLiteral("create table t (a TEXT)"));
+    db.exec(QStringLiteral("insert into t (a) values ('0')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from t"));
+    QSignalSpy aboutToInsert(&ds, &Dataset::rowsAboutToBeInserted);
+    QSignalSpy inserted(&ds, &Dataset::rowsInserted);
+    QSignalSpy current(&ds, &Dataset::currentChanged);
+    {
+        const Dataset::AppendBatch outer(ds);
+        {
+            const Dataset::AppendBatch inner(ds);
+            for (int i = 1; i <= 3; ++i) {
+                ds.append();
+                ds.setField(QStringLiteral("a"), QString::number(i));
+                ds.post();
+            }
+        }
+        EXPECT_EQ(db.count(QStringLiteral("t")), 4); // stored at once
+        EXPECT_EQ(ds.recordCount(), 4);
+        EXPECT_TRUE(inserted.isEmpty()); // the outer batch still holds them
+        EXPECT_TRUE(current.isEmpty());
+    }
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(inserted.at(0).at(0).toInt(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 3);
+    EXPECT_EQ(aboutToInsert.size(), 1);
+    ASSERT_EQ(current.size(), 1);
+    EXPECT_EQ(current.at(0).at(0).toInt(), 4);
+    EXPECT_EQ(ds.fieldText(QStringLiteral("a")), QStringLiteral("3"));
+
+    inserted.clear();
+    QSignalSpy removed(&ds, &Dataset::rowAboutToBeRemoved);
+    QStringList order;
+    QObject::connect(&ds, &Dataset::rowsInserted,
+                     [&](int first, int last) { order << QStringLiteral("ins %1-%2").arg(first).arg(last); });
+    QObject::connect(&ds, &Dataset::rowAboutToBeRemoved,
+                     [&](int row) { order << QStringLiteral("del %1").arg(row); });
+    {
+        const Dataset::AppendBatch batch(ds);
+        ds.append();
+        ds.setField(QStringLiteral("a"), QStringLiteral("4"));
+        ds.post();
+        ds.deleteRow(); // the row just appended
+        ds.append();
+        ds.setField(QStringLiteral("a"), QStringLiteral("5"));
+        ds.post();
+    }
+    EXPECT_EQ(order,
+              (QStringList{QStringLiteral("ins 4-4"), QStringLiteral("del 4"), QStringLiteral("ins 4-4")}));
+    EXPECT_EQ(column(ds, QStringLiteral("a")).join(QLatin1Char(',')), QStringLiteral("0,1,2,3,5"));
+
+    // A reopen inside a batch announces everything by its reset; nothing is announced twice.
+    inserted.clear();
+    {
+        const Dataset::AppendBatch batch(ds);
+        ds.append();
+        ds.setField(QStringLiteral("a"), QStringLiteral("6"));
+        ds.post();
+        ds.open();
+    }
+    EXPECT_TRUE(inserted.isEmpty());
+    EXPECT_EQ(ds.recordCount(), 6);
+}
+
+// A commit group writes its rows in one commit and commits on every exit: the rows stored
+// before an error stay stored. Inside a transaction of its caller it leaves the commit to it.
+TEST_F(StoreDataset, CommitGroupCommitsOnEveryExit)
+{
+    db.exec(QStringLiteral("create table t (a TEXT NOT NULL)"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from t"));
+    const auto add = [&](const QVariant& value) {
+        ds.append();
+        ds.setField(QStringLiteral("a"), value);
+        ds.post();
+    };
+    {
+        const CommitGroup group(connection);
+        add(QStringLiteral("1"));
+        add(QStringLiteral("2"));
+        EXPECT_EQ(db.count(QStringLiteral("t")), 0); // another connection sees nothing yet
+    }
+    EXPECT_EQ(db.count(QStringLiteral("t")), 2);
+
+    EXPECT_THROW(
+        {
+            const CommitGroup group(connection);
+            add(QStringLiteral("3"));
+            add(QVariant()); // NOT NULL
+        },
+        Error);
+    EXPECT_EQ(db.count(QStringLiteral("t")), 3);
+    EXPECT_EQ(ds.recordCount(), 3);
+
+    connection.execute(QStringLiteral("BEGIN"));
+    {
+        const CommitGroup group(connection);
+        add(QStringLiteral("4"));
+    }
+    EXPECT_FALSE(sqlite3_get_autocommit(connection.handle())); // still the caller's
+    connection.execute(QStringLiteral("ROLLBACK"));
+    EXPECT_EQ(db.count(QStringLiteral("t")), 3);
+}
+
 TEST_F(StoreDataset, AppendPostsAtOnceAndRereadsDefaults)
 {
     db.exec(QStringLiteral("create table t (a TEXT, b TEXT DEFAULT 'dflt', n INTEGER DEFAULT 0)"));
     db.exec(QStringLiteral("insert into t (a) values ('first')"));
     Dataset ds(connection);
     openOn(ds, QStringLiteral("select * from t"));
-    QSignalSpy aboutToInsert(&ds, &Dataset::rowAboutToBeInserted);
-    QSignalSpy inserted(&ds, &Dataset::rowInserted);
+    QSignalSpy aboutToInsert(&ds, &Dataset::rowsAboutToBeInserted);
+    QSignalSpy inserted(&ds, &Dataset::rowsInserted);
     QSignalSpy current(&ds, &Dataset::currentChanged);
 
     ds.append();
