@@ -27,6 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         });
         if (printable && !markup.isEmpty() && markup.at(0) != QLatin1Char(' ') && plain != markup)
             kova::fuzz::fail("plain text changed", markup + QStringLiteral(" -> ") + plain);
+        // The shortcut for plain fragments gives what the parser gives.
+        const QString parsed = kova::HtmlToTextByParser(markup);
+        if (plain != parsed)
+            kova::fuzz::fail("shortcut differs from the parser",
+                             markup + QStringLiteral(" -> ") + plain + QStringLiteral(" / ") + parsed);
     } catch (const kova::Error&) {
         // A failing parser call is reported to the caller, as documented.
     }

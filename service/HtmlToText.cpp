@@ -2,12 +2,60 @@
 
 #include "service/GumboDocument.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kova {
+namespace {
+
+// A character the parser hands on as it stands in text: no markup, no reference, no white
+// space or control character it drops or replaces, no byte-order mark.
+bool keptAsIs(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= 0x20 && (u < 0x7F || u > 0x9F) && !c.isSurrogate() && !c.isNonCharacter() && u != u'<' &&
+           u != u'&' && c != QChar(QChar::ReplacementCharacter) && c != QChar(QChar::ByteOrderMark);
+}
+
+// The text of a fragment made only of such characters and "&amp;", or nothing.
+std::optional<QString> plainText(const QString& markup)
+{
+    static const QString Amp = QStringLiteral("&amp;");
+    // Leading white space is dropped by the parser.
+    if (markup.at(0) == QLatin1Char(' '))
+        return std::nullopt;
+    QString text;
+    text.reserve(markup.size());
+    const qsizetype size = markup.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = markup.at(i);
+        if (c == QLatin1Char('&')) {
+            if (!QStringView(markup).sliced(i).startsWith(Amp))
+                return std::nullopt;
+            text.append(c);
+            i += Amp.size() - 1;
+        } else if (keptAsIs(c)) {
+            text.append(c);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return text;
+}
+
+} // namespace
 
 QString HtmlToText(const QString& markup)
+{
+    if (markup.isEmpty())
+        return markup;
+    if (auto text = plainText(markup))
+        return *std::move(text);
+    return HtmlToTextByParser(markup);
+}
+
+QString HtmlToTextByParser(const QString& markup)
 {
     if (markup.isEmpty())
         return markup;
