@@ -164,6 +164,10 @@ private:
     // The result page or the account reply (UzjmSearch.cpp), read in slices of at most
     // about ReadingSliceMs with the window's events in between.
     void readResultPage(bool accountRequest);
+    // The search command's emptying of the result table, after its request has gone out.
+    void clearResultsForSearch();
+    // Takes the search off wbwebb, waiting or loading; false when there was none.
+    bool dropSearchNavigation();
     void continueReading();
     void finishReading();
     std::shared_ptr<struct PageReading> m_reading; // the page being read, if any

@@ -120,6 +120,32 @@ void Tfrmkova::suiButton1Click()
     ui.btn3->setEnabled(true);
     showProgress(0, SearchWaitText);
 
+    // The request goes out first, so the old rows are removed while the page is on its way;
+    // the page is read only after this handler has returned. Built when the request goes
+    // out: a search made before the first-run account reply has come waits for it and is
+    // sent with that account.
+    const bool searching = !m_state.SearchWord.isEmpty();
+    if (searching) {
+        navigate(NavigationPurpose::Search, [this, word = m_state.SearchWord] {
+            return Requests().listAll(word, m_state.UserId, m_state.UserPassword);
+        });
+    }
+    try {
+        clearResultsForSearch();
+    } catch (...) {
+        // The old rows are still there: no page may be read into them.
+        dropSearchNavigation();
+        throw;
+    }
+    if (!searching) {
+        // Nothing to search for: no request, and nothing would take the panel down.
+        ui.suiImagePanel1->setVisible(false);
+        ui.StatusBar1->setPanelText(0, IdleSearchText);
+    }
+}
+
+void Tfrmkova::clearResultsForSearch()
+{
     // "全部" first: its handler ticks the merchants, each change running the filter.
     for (QCheckBox* box : ui.checkBoxes())
         box->setChecked(true);
@@ -142,18 +168,18 @@ void Tfrmkova::suiButton1Click()
     // The grid is empty and in price order now: no old count, no old sort marker.
     ui.DBGridEh1->clearSortMarkers();
     ui.StatusBar1->setPanelText(0, IdleSearchText);
+}
 
-    if (ui.Edt_word->text().trimmed().isEmpty()) {
-        // Nothing to search for: no request, and nothing would take the panel down.
-        ui.suiImagePanel1->setVisible(false);
-        ui.StatusBar1->setPanelText(0, IdleSearchText);
-        return;
+bool Tfrmkova::dropSearchNavigation()
+{
+    const bool waiting = m_navigations.drop(NavigationPurpose::Search) > 0;
+    const bool loading = m_navigations.current() == NavigationPurpose::Search && wbwebb.isLoading();
+    if (loading) {
+        wbwebb.Stop();
+        m_navigations.abandon();
+        startNext();
     }
-    // Built when the request goes out: a search made before the first-run account reply has
-    // come waits for it and is sent with that account.
-    navigate(NavigationPurpose::Search, [this, word = m_state.SearchWord] {
-        return Requests().listAll(word, m_state.UserId, m_state.UserPassword);
-    });
+    return waiting || loading;
 }
 
 void Tfrmkova::stopSearch()
@@ -162,15 +188,8 @@ void Tfrmkova::stopSearch()
         finishReading();
         return;
     }
-    const bool waiting = m_navigations.drop(NavigationPurpose::Search) > 0;
-    const bool loading = m_navigations.current() == NavigationPurpose::Search && wbwebb.isLoading();
-    if (!waiting && !loading)
+    if (!dropSearchNavigation())
         return;
-    if (loading) {
-        wbwebb.Stop();
-        m_navigations.abandon();
-        startNext();
-    }
     ui.suiImagePanel1->setVisible(false);
     ui.StatusBar1->setPanelText(0, SearchStoppedText);
 }
@@ -189,7 +208,6 @@ void Tfrmkova::btn1Click()
     ui.btn2->setEnabled(true);
     ui.btn3->setEnabled(true);
 }
-
 
 void Tfrmkova::readResultPage(bool accountRequest)
 {

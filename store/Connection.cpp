@@ -147,6 +147,10 @@ void Connection::open()
 {
     if (m_db)
         return;
+    // SQLite's memory statistics cost a global lock on every allocation, a few for each row
+    // written; the program never reads them. Only possible before SQLite starts.
+    static const bool quietMemory = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+    Q_UNUSED(quietMemory);
     const QByteArray file = QFile::encodeName(m_path);
     sqlite3* db = nullptr;
     // Read-write only: the program never creates its database.

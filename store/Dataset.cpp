@@ -6,6 +6,8 @@
 
 #include <QRegularExpression>
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -241,6 +243,7 @@ void Dataset::open()
     emit aboutToReset();
     m_table = withRowid ? plain->table : QString();
     m_columns = columns;
+    m_insertSql.clear();
     m_quotedColumns.clear();
     for (const QString& name : columns)
         m_quotedColumns.push_back(quoteIdentifier(name));
@@ -278,6 +281,7 @@ void Dataset::close()
     m_pending.clear();
     m_changed.clear();
     m_cache->clear();
+    m_insertSql.clear();
     emit reset();
     emit currentChanged(0);
 }
@@ -448,23 +452,31 @@ void Dataset::post()
     }
 
     if (state == EditState::Insert) {
-        QByteArray text = "insert into " + quotedTable();
-        if (columns.empty()) {
-            text += " default values";
-        } else {
-            QByteArray names;
-            QByteArray marks;
-            for (int c : columns) {
-                if (!names.isEmpty()) {
-                    names += ',';
-                    marks += ',';
+        // The statement depends only on which columns were set; a reading posts thousands of
+        // rows with the same ones.
+        QByteArray key(static_cast<qsizetype>(changed.size()), '0');
+        for (int c : columns)
+            key[c] = '1';
+        QByteArray& text = m_insertSql[key];
+        if (text.isEmpty()) {
+            text = "insert into " + quotedTable();
+            if (columns.empty()) {
+                text += " default values";
+            } else {
+                QByteArray names;
+                QByteArray marks;
+                for (int c : columns) {
+                    if (!names.isEmpty()) {
+                        names += ',';
+                        marks += ',';
+                    }
+                    names += m_quotedColumns[static_cast<size_t>(c)];
+                    marks += '?';
                 }
-                names += m_quotedColumns[static_cast<size_t>(c)];
-                marks += '?';
+                text += " (" + names + ") values (" + marks + ')';
             }
-            text += " (" + names + ") values (" + marks + ')';
         }
-        Row row = writeRow(text + " returning rowid, *", columns, pending, std::nullopt);
+        Row row = insertRow(text, columns, pending);
         if (row.values.empty())
             throw Error(QStringLiteral("表 %1 中新添加的记录无法读回").arg(m_table));
         row.order = m_nextOrder++;
@@ -675,8 +687,44 @@ void Dataset::requireTable() const
         throw Error(QStringLiteral("数据集不能修改：它的语句不是对单个表的 \"select * from\""));
 }
 
-// Runs an insert or update ending in "returning rowid, *": one statement, one commit, and
-// the row comes back as stored, column defaults included. No values: nothing was written.
+// Runs an insert and reads the new row back by its row id, column defaults included. (A
+// "returning" clause does the same in one statement but builds a temporary table for
+// every row.) The connection is held throughout, so another thread's insert cannot come
+// between. No values: nothing was written.
+Dataset::Row Dataset::insertRow(const QByteArray& text, const std::vector<int>& columns,
+                                const std::vector<QVariant>& pending)
+{
+    sqlite3* db = m_connection.handle();
+    sqlite3_mutex* mutex = sqlite3_db_mutex(db);
+    sqlite3_mutex_enter(mutex);
+    const auto leave = qScopeGuard([mutex] { sqlite3_mutex_leave(mutex); });
+    {
+        Statement insert(db, m_cache->get(db, text));
+        int index = 1;
+        for (int c : columns)
+            insert.bind(index++, pending[static_cast<size_t>(c)]);
+        while (insert.step()) {
+        }
+    }
+    Row row;
+    if (sqlite3_changes(db) != 1)
+        return row;
+    const qint64 rowid = sqlite3_last_insert_rowid(db);
+    Statement select(db, m_cache->get(db, "select rowid, * from " + quotedTable() + " where rowid=?"));
+    select.bind(1, QVariant(rowid));
+    if (select.step()) {
+        row.rowid = sqlite3_column_int64(select.get(), 0);
+        const int count = std::min(select.columnCount() - 1, static_cast<int>(m_columns.size()));
+        row.values.reserve(m_columns.size());
+        for (int i = 0; i < count; ++i)
+            row.values.push_back(select.value(i + 1));
+        row.values.resize(static_cast<size_t>(m_columns.size()));
+    }
+    return row;
+}
+
+// Runs an update ending in "returning rowid, *": one statement, one commit, and the row
+// comes back as stored. No values: nothing was written.
 Dataset::Row Dataset::writeRow(const QByteArray& text, const std::vector<int>& columns,
                                const std::vector<QVariant>& pending, std::optional<qint64> rowid)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -125,6 +126,8 @@ private:
     int requireColumn(const QString& name) const;
     void requireActive() const;
     void requireTable() const;
+    Row insertRow(const QByteArray& text, const std::vector<int>& columns,
+                  const std::vector<QVariant>& pending);
     Row writeRow(const QByteArray& text, const std::vector<int>& columns,
                  const std::vector<QVariant>& pending, std::optional<qint64> rowid);
     void moveTo(int index);
@@ -151,7 +154,8 @@ private:
     EditState m_state = EditState::Browse;
     std::vector<QVariant> m_pending;
     std::vector<bool> m_changed;
-    std::unique_ptr<StatementCache> m_cache; // the row statements, prepared once per open
+    std::unique_ptr<StatementCache> m_cache;   // the row statements, prepared once per open
+    QHash<QByteArray, QByteArray> m_insertSql; // by the columns set ('1' each), for this open
     int m_batchDepth = 0;
     int m_unannounced = -1;    // first appended row not yet announced; -1 for none
     bool m_batchMoved = false; // the cursor moved to an appended row inside the batch
