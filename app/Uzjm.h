@@ -74,7 +74,7 @@ public:
     void ImageClick(int index); // Image1 … Image8 as 1 … 8
     void HidePreview();
 
-    // Searching (UzjmSearch.cpp).
+    // Searching (UzjmSearch.cpp; the thumbnail fetchers in UzjmThumbnails.cpp).
     void labClick(int index); // the hot keyword labels lab01 … lab58, in row order
     void suiButton4Click();
     void suiButton1Click();
@@ -159,7 +159,9 @@ private:
     void startNext();
     // The result page or the account reply (UzjmSearch.cpp).
     void readResultPage(bool accountRequest);
-    std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid);
+    // The thumbnails (UzjmThumbnails.cpp): a fetcher of `items` for `grid`'s rows, the first
+    // `leading` items before the rows on screen.
+    std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid, size_t leading = 0);
 
     ProgramState m_state;
     // Goes before the connection and the loaders it uses.
