@@ -63,7 +63,7 @@ public:
     using Item = PictureItem;
 
     // Connections used at once (one thread each); fewer for a shorter list.
-    static constexpr int Connections = 4;
+    static constexpr int Connections = 6;
     // The nice value of the fetcher's threads.
     static constexpr int ThreadNice = 10;
     // While pictures arrive the grid is repainted at most once in this time.

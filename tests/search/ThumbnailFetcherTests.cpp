@@ -123,9 +123,10 @@ TEST_F(ThumbnailFetcher, RowsOnScreenComeRightAfterTheLeadingOnesOnLowPriorityTh
 
     EXPECT_EQ(fetcher.downloadedCount(), 400);
     ASSERT_EQ(saves.order.size(), 400);
-    // A picture beyond the leading twelve is taken only after (number taken − connections)
-    // saves, so the first nine saved are leading ones whatever the timing.
-    for (qsizetype i = 0; i < 9; ++i)
+    // The thirteenth picture is taken only after (13 − connections) saves, so that many saved
+    // first are leading ones whatever the timing.
+    static_assert(TGetMM::Connections < 12);
+    for (qsizetype i = 0; i < 13 - TGetMM::Connections; ++i)
         EXPECT_LT(saves.order[i].mid(1).toInt(), 12) << saves.order[i].toStdString();
     const qsizetype middle = saves.order.indexOf(QStringLiteral("s300"));
     for (const QString& cph : bottom)
