@@ -80,7 +80,8 @@ public:
     void suiButton1Click();
     void btn1Click();
     // Fetches every thumbnail of the result rows that the cache lacks, `first` before the
-    // rest (which go in price order); nothing starts when none is missing.
+    // rows on screen and those before the rest (which go in price order); nothing starts
+    // when none is missing.
     void StartThumbnailFetcher(std::vector<PictureItem> first = {});
     void get_cxnr();
     void suiCheckBox1Click();

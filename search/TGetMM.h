@@ -55,8 +55,8 @@ private:
 // HTTP clients of its own, so a new search that empties the result table never disturbs
 // it. A picture that cannot be fetched is skipped and the run goes on; a host that does not
 // answer is skipped for the rest of the run; until a host has answered once, one connection
-// alone tries it. Its threads run at a lower priority than the
-// window's, so drawing the grid goes first.
+// alone tries it. Its threads run at a lower priority than the window's, so drawing the grid
+// goes first.
 class TGetMM : public QThread {
     Q_OBJECT
 public:
@@ -64,7 +64,9 @@ public:
 
     // Connections used at once (one thread each); fewer for a shorter list.
     static constexpr int Connections = 6;
-    // The nice value of the fetcher's threads.
+    // The nice value of the fetcher's threads: the window's thread (nice 0) wins the cores
+    // when both want them. Not SCHED_IDLE (QThread::IdlePriority): with other programs busy
+    // such a thread gets next to no time and the pictures would wait for them.
     static constexpr int ThreadNice = 10;
     // While pictures arrive the grid is repainted at most once in this time.
     static constexpr std::chrono::milliseconds RepaintInterval{50};
