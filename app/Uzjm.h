@@ -74,13 +74,14 @@ public:
     void ImageClick(int index); // Image1 … Image8 as 1 … 8
     void HidePreview();
 
-    // Searching (UzjmSearch.cpp).
+    // Searching (UzjmSearch.cpp; the thumbnail fetchers in UzjmThumbnails.cpp).
     void labClick(int index); // the hot keyword labels lab01 … lab58, in row order
     void suiButton4Click();
     void suiButton1Click();
     void btn1Click();
     // Fetches every thumbnail of the result rows that the cache lacks, `first` before the
-    // rest (which go in price order); nothing starts when none is missing.
+    // rows on screen and those before the rest (which go in price order); nothing starts
+    // when none is missing.
     void StartThumbnailFetcher(std::vector<PictureItem> first = {});
     void get_cxnr();
     void suiCheckBox1Click();
@@ -172,7 +173,9 @@ private:
     void finishReading();
     std::shared_ptr<struct PageReading> m_reading; // the page being read, if any
     static constexpr int ReadingSliceMs = 16;
-    std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid);
+    // The thumbnails (UzjmThumbnails.cpp): a fetcher of `items` for `grid`'s rows, the first
+    // `leading` items before the rows on screen.
+    std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid, size_t leading = 0);
 
     ProgramState m_state;
     // Goes before the connection and the loaders it uses.

@@ -318,50 +318,6 @@ void Tfrmkova::finishReading()
     StartThumbnailFetcher(std::move(outcome.firstThumbnails));
 }
 
-void Tfrmkova::StartThumbnailFetcher(std::vector<PictureItem> first)
-{
-    // Every row whose thumbnail the cache lacks, also one that failed at an earlier search;
-    // the first twelve of a new keyword go first, then the rest in price order.
-    ADOQuery4.close();
-    ADOQuery4.setSql(QStringLiteral("select * from cxnr order by jg"));
-    ADOQuery4.open();
-    const PictureCache cache(m_state.TempDir);
-    std::vector<PictureItem> items = std::move(first);
-    QSet<QString> named;
-    for (const PictureItem& item : items)
-        named.insert(item.cph);
-    items.reserve(items.size() + static_cast<size_t>(ADOQuery4.recordCount()));
-    for (ADOQuery4.first(); !ADOQuery4.eof(); ADOQuery4.next()) {
-        const QString cph = ADOQuery4.fieldText(QStringLiteral("cph"));
-        const QString path = cache.thumbnailPath(cph);
-        if (path.isEmpty() || named.contains(cph) || QFileInfo::exists(path))
-            continue;
-        named.insert(cph);
-        items.push_back({cph, ADOQuery4.fieldText(QStringLiteral("xtp"))});
-    }
-    if (items.empty())
-        return;
-    std::erase_if(m_fetchers, [](const std::unique_ptr<TGetMM>& f) { return f->isFinished(); });
-    m_fetchers.push_back(makeFetcher(std::move(items), ui.DBGridEh1));
-}
-
-std::unique_ptr<TGetMM> Tfrmkova::makeFetcher(std::vector<PictureItem> items, DBGridEh* grid)
-{
-    auto fetcher = std::make_unique<TGetMM>(std::move(items), m_state.TempDir, m_thumbnailFailures);
-    fetcher->setTimeouts(m_pictureConnectTimeout, m_pictureStallTimeout);
-    connect(fetcher.get(), &TGetMM::pictureSaved, grid, [grid] { grid->viewport()->update(); });
-    // The last picture's failure is drawn as such, not as "loading".
-    connect(fetcher.get(), &QThread::finished, grid, [grid] { grid->viewport()->update(); });
-    fetcher->start();
-    return fetcher;
-}
-
-void Tfrmkova::setPictureTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall)
-{
-    m_pictureConnectTimeout = connect;
-    m_pictureStallTimeout = stall;
-}
-
 void Tfrmkova::get_cxnr()
 {
     ++m_getCxnrRuns;

@@ -2,12 +2,17 @@
 
 #include "service/PictureDownload.h"
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 namespace kova {
@@ -15,25 +20,74 @@ namespace kova {
 class HttpClient;
 class ThumbnailFailures;
 
-// The thumbnail fetcher: a thread that downloads every picture of a list that is not yet in
-// the picture cache, in the list's order. It works on a snapshot of the (cph, address)
-// pairs taken when it starts and on an HTTP client of its own, so a new search that empties
-// the result table never disturbs it. A picture that cannot be fetched is skipped and the
-// run goes on; a host that does not answer is skipped for the rest of the run.
+// The order in which a fetcher takes its pictures: the leading ones (the first twelve of a
+// new keyword) first, then the products the grid shows, top to bottom, then the rest in
+// the list's order. Each picture is handed out once. Thread-safe: the window tells what it
+// shows while the fetcher's threads take.
+class ThumbnailQueue {
+public:
+    explicit ThumbnailQueue(std::vector<PictureItem> items, size_t leading = 0);
+
+    void setLeading(size_t count);
+    // The products on screen, top to bottom; replaces the set told before. Products not in
+    // the list are ignored.
+    void showProducts(const QStringList& cphs);
+    // The next picture to fetch; nothing once every one has been handed out.
+    std::optional<PictureItem> take();
+    size_t size() const { return m_items.size(); }
+
+private:
+    std::optional<PictureItem> takeAt(size_t index); // with the lock held
+
+    mutable std::mutex m_mutex;
+    const std::vector<PictureItem> m_items;
+    size_t m_leading;
+    QHash<QString, size_t> m_indexOf;
+    std::vector<bool> m_taken;
+    size_t m_next = 0; // below it every item of the list's order has been handed out
+    std::vector<size_t> m_shown;
+    size_t m_shownNext = 0;
+};
+
+// The thumbnail fetcher: downloads every picture of a list that is not yet in the picture
+// cache, on a few connections at once (as a browser does), in the order ThumbnailQueue
+// gives. It works on a snapshot of the (cph, address) pairs taken when it starts and on
+// HTTP clients of its own, so a new search that empties the result table never disturbs
+// it. A picture that cannot be fetched is skipped and the run goes on; a host that does not
+// answer is skipped for the rest of the run; until a host has answered once, one connection
+// alone tries it. Its threads run at a lower priority than the window's, so drawing the grid
+// goes first.
 class TGetMM : public QThread {
     Q_OBJECT
 public:
     using Item = PictureItem;
+
+    // Connections used at once (one thread each); fewer for a shorter list.
+    static constexpr int Connections = 6;
+    // The nice value of the fetcher's threads: the window's thread (nice 0) wins the cores
+    // when both want them. Not SCHED_IDLE (QThread::IdlePriority): with other programs busy
+    // such a thread gets next to no time and the pictures would wait for them.
+    static constexpr int ThreadNice = 10;
+    // While pictures arrive the grid is repainted at most once in this time.
+    static constexpr std::chrono::milliseconds RepaintInterval{50};
 
     // Failed downloads are noted in `failures` (when given) for the grid to show.
     TGetMM(std::vector<Item> items, QString tempDir, std::shared_ptr<ThumbnailFailures> failures = {},
            QObject* parent = nullptr);
     ~TGetMM() override; // stops and joins
 
+    // Another number of connections than Connections (at least one); before start(), and
+    // before setTimeouts().
+    void setConnections(int count);
     // Time-outs of the fetcher's requests; before start().
     void setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall);
+    // The first `count` items go before everything else, also before the rows on screen;
+    // before start().
+    void setLeadingCount(size_t count);
+    // Thread-safe: the products the grid shows now, top to bottom; they are fetched next.
+    void showProducts(const QStringList& cphs);
 
-    // Asks the run to end; a download under way is cancelled.
+    // Asks the run to end; the downloads under way are cancelled.
     void requestStop();
 
     int downloadedCount() const { return m_downloaded; }
@@ -41,22 +95,33 @@ public:
     int silentHostCount() const { return m_silentHosts; }
 
 signals:
-    // Emitted from the fetcher's thread after a file has been saved.
+    // Emitted from one of the fetcher's threads after a file has been saved.
     void pictureSaved(const QString& cph);
+    // On the thread that owns the fetcher: time to repaint the grid. At most once per
+    // RepaintInterval while pictures arrive, and once when the run has ended.
+    void repaintDue();
 
 protected:
     void run() override;
 
 private:
-    std::vector<Item> m_items;
+    void work(HttpClient& http);
+
+    ThumbnailQueue m_queue;
     QString m_tempDir;
     std::shared_ptr<ThumbnailFailures> m_failures;
-    std::unique_ptr<HttpClient> m_http; // used on the fetcher's thread only
+    std::vector<std::unique_ptr<HttpClient>> m_http; // one per connection, each on one thread
+    SilentHosts m_silent;
+    QTimer m_repaint;
     std::atomic_bool m_stop{false};
     std::atomic_int m_downloaded{0};
     std::atomic_int m_failed{0};
     std::atomic_int m_silentHosts{0};
     int m_traceSearch; // the search whose reading made this fetcher, for the trace; -1 for none
 };
+
+// Gives the calling thread the nice value `nice` (Linux keeps one per thread) unless it runs
+// lower already. False when the system refused.
+bool lowerCurrentThreadPriority(int nice);
 
 } // namespace kova

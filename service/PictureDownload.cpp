@@ -61,10 +61,17 @@ ThumbnailFetch fetchThumbnail(HttpClient& http, const QString& target, const QSt
         return ThumbnailFetch::Unnamed;
     if (QFileInfo::exists(target))
         return ThumbnailFetch::Present;
-    if (url.isEmpty() || (silent && silent->contains(url)))
+    if (url.isEmpty() || (silent && (silent->contains(url) || !silent->awaitTurn(url))))
         return ThumbnailFetch::Failed;
     try {
-        return downloadPicture(http, url, target) ? ThumbnailFetch::Saved : ThumbnailFetch::Present;
+        if (!downloadPicture(http, url, target)) {
+            if (silent)
+                silent->releaseTurn(url);
+            return ThumbnailFetch::Present;
+        }
+        if (silent)
+            silent->noteAnswer(url);
+        return ThumbnailFetch::Saved;
     } catch (const std::exception& e) {
         if (silent)
             silent->noteFailure(url, e);
@@ -84,31 +91,94 @@ QString hostOf(const QString& url)
 bool SilentHosts::contains(const QString& url) const
 {
     const QString host = hostOf(url);
+    std::lock_guard lock(m_mutex);
     return !host.isEmpty() && m_hosts.contains(host);
+}
+
+int SilentHosts::count() const
+{
+    std::lock_guard lock(m_mutex);
+    return static_cast<int>(m_hosts.size());
+}
+
+bool SilentHosts::awaitTurn(const QString& url)
+{
+    const QString host = hostOf(url);
+    std::unique_lock lock(m_mutex);
+    if (host.isEmpty())
+        return !m_stopped;
+    for (;;) {
+        if (m_stopped || m_hosts.contains(host))
+            return false;
+        if (m_answering.contains(host))
+            return true;
+        if (!m_trying.contains(host)) {
+            m_trying.insert(host);
+            return true;
+        }
+        m_changed.wait(lock);
+    }
+}
+
+void SilentHosts::settle(const QString& host, bool answered, bool silent)
+{
+    if (host.isEmpty())
+        return;
+    m_trying.remove(host);
+    if (answered)
+        m_answering.insert(host);
+    if (silent)
+        m_hosts.insert(host);
+    m_changed.notify_all();
+}
+
+void SilentHosts::noteAnswer(const QString& url)
+{
+    const QString host = hostOf(url);
+    std::lock_guard lock(m_mutex);
+    settle(host, true, false);
+}
+
+void SilentHosts::releaseTurn(const QString& url)
+{
+    const QString host = hostOf(url);
+    std::lock_guard lock(m_mutex);
+    settle(host, false, false);
+}
+
+void SilentHosts::stopWaiting()
+{
+    std::lock_guard lock(m_mutex);
+    m_stopped = true;
+    m_changed.notify_all();
 }
 
 void SilentHosts::noteFailure(const QString& url, const std::exception& error)
 {
+    const QString host = hostOf(url);
+    std::lock_guard lock(m_mutex);
     const auto* http = dynamic_cast<const HttpError*>(&error);
-    if (http == nullptr)
-        return; // the picture was unusable or could not be written: the host answered
+    if (http == nullptr) {
+        settle(host, true, false); // the picture was unusable or could not be written: the host answered
+        return;
+    }
     switch (http->kind()) {
     case HttpError::Kind::Connect:
     case HttpError::Kind::Stall:
     case HttpError::Kind::Transfer:
-        break;
+        settle(host, false, true);
+        return;
     case HttpError::Kind::Status:
-        if (http->status() < 500)
-            return;
-        break;
+        settle(host, http->status() < 500, http->status() >= 500);
+        return;
     case HttpError::Kind::Redirect:
     case HttpError::Kind::TooLarge:
+        settle(host, true, false);
+        return;
     case HttpError::Kind::Cancelled:
+        settle(host, false, false);
         return;
     }
-    const QString host = hostOf(url);
-    if (!host.isEmpty())
-        m_hosts.insert(host);
 }
 
 ThumbnailFetch fetchMissingThumbnail(HttpClient& http, const PictureCache& cache, const QString& cph,

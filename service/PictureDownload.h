@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QString>
 
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 
@@ -48,14 +49,36 @@ struct PictureItem {
 // connection, stalled past the time-out, broke the transfer or answered with a server
 // error. A run skips them for its rest, so a dead host costs one time-out, not one per
 // picture. A host that answers "not found" for one picture is not silent.
+//
+// Thread-safe: the connections of one run share it, and it lets the first request to a host
+// go alone: the others to that host wait until it has been answered, so a host that does
+// not answer costs one attempt however many connections there are.
 class SilentHosts {
 public:
     bool contains(const QString& url) const;
     void noteFailure(const QString& url, const std::exception& error);
-    int count() const { return static_cast<int>(m_hosts.size()); }
+    int count() const;
+
+    // Returns at once for a host that has answered; for a host not tried yet it makes the
+    // caller the one to try it; while another caller tries it, waits for the outcome.
+    // False when the host is silent, or once stopWaiting() has been called.
+    bool awaitTurn(const QString& url);
+    // The host answered with a picture.
+    void noteAnswer(const QString& url);
+    // The caller's turn ended without a request (the picture was there already).
+    void releaseTurn(const QString& url);
+    // Every wait ends, now and later (the run is stopping).
+    void stopWaiting();
 
 private:
-    QSet<QString> m_hosts;
+    void settle(const QString& host, bool answered, bool silent); // with the lock held
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QSet<QString> m_hosts;     // silent
+    QSet<QString> m_answering; // answered at least once
+    QSet<QString> m_trying;    // a first request is under way
+    bool m_stopped = false;
 };
 
 // The products whose latest thumbnail download failed, so the grid can say that no picture

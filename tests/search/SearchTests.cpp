@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <mutex>
+
 using namespace kova;
 using namespace kova::test;
 
@@ -292,6 +294,42 @@ TEST_F(Search, ClosingTheWindowWhileAFetcherRunsEndsCleanly)
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_TRUE(f.readAll().endsWith("\xFF\xD9")) << name.toStdString();
     }
+}
+
+// The fetcher serves what the grid shows: a scroll to the end of a long list brings those
+// rows' thumbnails before the middle of the list.
+TEST_F(Search, ScrollingToTheEndFetchesTheRowsShownThereNext)
+{
+    Tfrmkova& w = start();
+    search(QStringLiteral("test1000"));
+    ASSERT_EQ(w.fetchers().size(), 1u);
+    std::mutex mutex;
+    QStringList saved;
+    QObject::connect(
+        w.fetchers().back().get(), &TGetMM::pictureSaved, w.fetchers().back().get(),
+        [&](const QString& cph) {
+            std::lock_guard lock(mutex);
+            saved.append(cph);
+        },
+        Qt::DirectConnection);
+    DBGridEh& grid = *w.ui.DBGridEh1;
+    grid.scrollToBottom();
+    ASSERT_TRUE(fetchersDone(60000));
+
+    const int rows = w.ADOQuery2.recordCount();
+    ASSERT_EQ(rows, 1000);
+    const int cph = static_cast<int>(w.ADOQuery2.fieldNames().indexOf(QStringLiteral("cph")));
+    ASSERT_GE(cph, 0);
+    const int firstShown = grid.rowAt(0);
+    ASSERT_GT(firstShown, 900);
+    std::lock_guard lock(mutex);
+    const qsizetype middle = saved.indexOf(w.ADOQuery2.fieldAt(500, cph).toString());
+    ASSERT_GE(middle, 0) << "row 500 was saved before the scroll";
+    for (int row = firstShown; row < rows; ++row) {
+        const QString shown = w.ADOQuery2.fieldAt(row, cph).toString();
+        EXPECT_LT(saved.indexOf(shown), middle) << row;
+    }
+    EXPECT_EQ(thumbnails().size(), 1000);
 }
 
 TEST_F(Search, ResultsViewButtonShowsTheCount)

@@ -1,0 +1,93 @@
+// The thumbnail fetchers of the result and favorites grids: what they fetch, the rows on
+// screen they take first, the repaints while pictures arrive.
+#include "app/Uzjm.h"
+
+#include "store/PictureCache.h"
+
+#include <QFileInfo>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace kova {
+namespace {
+
+// The product numbers of the rows `grid` shows now, top to bottom.
+QStringList visibleProducts(const DBGridEh& grid)
+{
+    const Dataset* rows = grid.dataset();
+    if (rows == nullptr || !rows->isActive() || !grid.isVisible())
+        return {};
+    const QStringList fields = rows->fieldNames();
+    const auto named = std::find_if(fields.begin(), fields.end(), [](const QString& field) {
+        return field.compare(QLatin1String("cph"), Qt::CaseInsensitive) == 0;
+    });
+    const int cph = named == fields.end() ? -1 : static_cast<int>(named - fields.begin());
+    const int count = rows->recordCount();
+    if (cph < 0 || count == 0)
+        return {};
+    const QWidget* view = grid.viewport();
+    const int top = std::max(grid.rowAt(0), 0);
+    int bottom = grid.rowAt(view->height() - 1);
+    if (bottom < 0)
+        bottom = count - 1; // the rows end above the bottom edge
+    QStringList products;
+    for (int row = top; row <= bottom && row < count; ++row)
+        products.append(rows->fieldAt(row, cph).toString());
+    return products;
+}
+
+} // namespace
+
+void Tfrmkova::StartThumbnailFetcher(std::vector<PictureItem> first)
+{
+    // Every row whose thumbnail the cache lacks, also one that failed at an earlier search;
+    // the first twelve of a new keyword go first, then the rows on screen, then the rest in
+    // price order.
+    ADOQuery4.close();
+    ADOQuery4.setSql(QStringLiteral("select * from cxnr order by jg"));
+    ADOQuery4.open();
+    const PictureCache cache(m_state.TempDir);
+    std::vector<PictureItem> items = std::move(first);
+    QSet<QString> named;
+    for (const PictureItem& item : items)
+        named.insert(item.cph);
+    const size_t leading = items.size();
+    items.reserve(items.size() + static_cast<size_t>(ADOQuery4.recordCount()));
+    for (ADOQuery4.first(); !ADOQuery4.eof(); ADOQuery4.next()) {
+        const QString cph = ADOQuery4.fieldText(QStringLiteral("cph"));
+        const QString path = cache.thumbnailPath(cph);
+        if (path.isEmpty() || named.contains(cph) || QFileInfo::exists(path))
+            continue;
+        named.insert(cph);
+        items.push_back({cph, ADOQuery4.fieldText(QStringLiteral("xtp"))});
+    }
+    if (items.empty())
+        return;
+    std::erase_if(m_fetchers, [](const std::unique_ptr<TGetMM>& f) { return f->isFinished(); });
+    m_fetchers.push_back(makeFetcher(std::move(items), ui.DBGridEh1, leading));
+}
+
+std::unique_ptr<TGetMM> Tfrmkova::makeFetcher(std::vector<PictureItem> items, DBGridEh* grid, size_t leading)
+{
+    auto fetcher = std::make_unique<TGetMM>(std::move(items), m_state.TempDir, m_thumbnailFailures);
+    fetcher->setTimeouts(m_pictureConnectTimeout, m_pictureStallTimeout);
+    fetcher->setLeadingCount(leading);
+    // The rows on screen come next: those shown now, and those a scroll or a resize brings.
+    TGetMM* raw = fetcher.get();
+    const auto tell = [raw, grid] { raw->showProducts(visibleProducts(*grid)); };
+    tell();
+    connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, raw, tell);
+    connect(grid->verticalScrollBar(), &QScrollBar::rangeChanged, raw, tell);
+    connect(raw, &TGetMM::repaintDue, grid, [grid] { grid->viewport()->update(); });
+    fetcher->start();
+    return fetcher;
+}
+
+void Tfrmkova::setPictureTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall)
+{
+    m_pictureConnectTimeout = connect;
+    m_pictureStallTimeout = stall;
+}
+
+} // namespace kova
