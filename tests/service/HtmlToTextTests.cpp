@@ -1,5 +1,7 @@
 #include "service/HtmlToText.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <random>
