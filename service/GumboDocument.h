@@ -8,11 +8,11 @@
 
 namespace kova {
 
-// Owns a parsed HTML5 document (GumboOutput). The input must be UTF-8 and must outlive
-// the document: gumbo's nodes point into it.
+// Owns a parsed HTML5 document (GumboOutput) and its UTF-8 input, which gumbo's nodes
+// point into. Give it the input by move when nothing else needs it: it goes with the tree.
 class GumboDocument {
 public:
-    explicit GumboDocument(const QByteArray& utf8);
+    explicit GumboDocument(QByteArray utf8);
     ~GumboDocument();
     GumboDocument(const GumboDocument&) = delete;
     GumboDocument& operator=(const GumboDocument&) = delete;
