@@ -312,7 +312,8 @@ std::string serializeToUtf8(QByteArray body, const QByteArray& contentType)
     body = QByteArray();
     std::string out;
     out.reserve(static_cast<size_t>(utf8.size()) + utf8.size() / 8 + 64);
-    const GumboDocument document(std::move(utf8));
+    GumboDocument document(std::move(utf8));
+    document.releaseInput(); // the tree is all the serializer reads
     Serializer(out).write(document.root());
     return out;
 }
