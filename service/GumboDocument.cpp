@@ -22,14 +22,25 @@ namespace kova {
 // goes, and then hands every mapping straight back to the system, so a long page leaves
 // nothing behind. The mappings ask for transparent huge pages: touching 60 MB of fresh
 // 4 kB pages cost more than the parse itself on a virtual machine, and grew faster than
-// the page.
+// the page. The first block is a small one each thread keeps for the next document: the
+// result reader parses a link cell per row, and a fresh mapping for each would cost more
+// than its parse.
 class GumboDocument::Arena {
 public:
     Arena() = default;
     ~Arena()
     {
-        for (const Block& block : m_blocks)
-            ::munmap(block.data, block.size);
+        for (const Block& block : m_blocks) {
+            if (block.data != m_spare)
+                ::munmap(block.data, block.size);
+        }
+        if (m_spare) {
+            char*& slot = spareSlot();
+            if (!slot)
+                slot = m_spare;
+            else
+                std::free(m_spare); // another document of the thread gave its block back first
+        }
         for (void* data : m_large)
             std::free(data);
     }
@@ -40,6 +51,7 @@ public:
     static void deallocate(void* self, void* p) { static_cast<Arena*>(self)->give(p); }
 
 private:
+    static constexpr size_t SpareBlockSize = size_t{128} << 10;
     static constexpr size_t FirstBlockSize = size_t{2} << 20; // one huge page
     static constexpr size_t MaxBlockSize = size_t{32} << 20;
     static constexpr size_t MaxAlignment = 8;
@@ -50,6 +62,16 @@ private:
         char* data;
         size_t size;
     };
+
+    // The thread's spare first block, or null while a document of the thread has it.
+    static char*& spareSlot()
+    {
+        thread_local struct Slot {
+            char* block = nullptr;
+            ~Slot() { std::free(block); }
+        } slot;
+        return slot.block;
+    }
 
     static char* map(size_t size)
     {
@@ -89,10 +111,19 @@ private:
         if (m_blocks.empty() || start + size > m_blocks.back().size) {
             // Each block twice the one before: a long page needs few mappings, a short one
             // touches one huge page.
-            const size_t blockSize = m_blocks.empty() ? FirstBlockSize : std::min(m_nextSize, MaxBlockSize);
             m_blocks.reserve(m_blocks.size() + 1);
-            m_blocks.push_back(Block{map(blockSize), blockSize});
-            m_nextSize = blockSize * 2;
+            if (m_blocks.empty()) {
+                m_spare = std::exchange(spareSlot(), nullptr);
+                if (!m_spare)
+                    m_spare = static_cast<char*>(std::malloc(SpareBlockSize));
+                if (!m_spare)
+                    throw std::bad_alloc();
+                m_blocks.push_back(Block{m_spare, SpareBlockSize});
+            } else {
+                const size_t blockSize = std::min(m_nextSize, MaxBlockSize);
+                m_blocks.push_back(Block{map(blockSize), blockSize});
+                m_nextSize = blockSize * 2;
+            }
             m_used = 0;
             start = 0;
         }
@@ -118,6 +149,7 @@ private:
     char* m_last = nullptr; // the newest piece of the current block
     size_t m_lastStart = 0; // m_used before it was taken
     size_t m_nextSize = FirstBlockSize;
+    char* m_spare = nullptr; // the first block: the thread's spare one, or one like it
 };
 
 GumboDocument::GumboDocument(QByteArray utf8) : m_input(std::move(utf8)), m_arena(std::make_unique<Arena>())
