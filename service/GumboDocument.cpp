@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -52,7 +53,8 @@ public:
 
 private:
     static constexpr size_t SpareBlockSize = size_t{128} << 10;
-    static constexpr size_t FirstBlockSize = size_t{2} << 20; // one huge page
+    static constexpr size_t HugePage = size_t{2} << 20;
+    static constexpr size_t FirstBlockSize = HugePage;
     static constexpr size_t MaxBlockSize = size_t{32} << 20;
     static constexpr size_t MaxAlignment = 8;
     static_assert(alignof(GumboNode) <= MaxAlignment && alignof(GumboAttribute) <= MaxAlignment &&
@@ -73,13 +75,23 @@ private:
         return slot.block;
     }
 
+    // A mapping of `size` bytes (a multiple of HugePage) that starts on a huge-page
+    // boundary: only whole aligned huge pages can back it, and older kernels do not align
+    // anonymous mappings themselves.
     static char* map(size_t size)
     {
-        void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* data =
+            ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (data == MAP_FAILED)
             throw std::bad_alloc();
-        ::madvise(data, size, MADV_HUGEPAGE); // only a hint: without huge pages it still works
-        return static_cast<char*>(data);
+        const auto start = reinterpret_cast<std::uintptr_t>(data);
+        const std::uintptr_t aligned = (start + HugePage - 1) & ~std::uintptr_t{HugePage - 1};
+        if (aligned > start)
+            ::munmap(data, aligned - start);
+        if (const size_t tail = HugePage - (aligned - start); tail > 0)
+            ::munmap(reinterpret_cast<char*>(aligned) + size, tail);
+        ::madvise(reinterpret_cast<char*>(aligned), size, MADV_HUGEPAGE); // a hint: it works without
+        return reinterpret_cast<char*>(aligned);
     }
 
     // A piece is aligned to the largest power of two, up to 8, that divides its size: an
