@@ -1,6 +1,8 @@
 // Result pages of 100, 1,000 and 10,000 rows over loopback: a plain libcurl GET (the
 // floor), the loader's decode + parse + serialize alone, and the whole way through
-// PageLoader into PageText with every line read, as the result reader does. The pages are
+// PageLoader into PageText with every line read, as the result reader does.
+// `service_bench --page-memory=5000` instead prints the peak memory of that way for one
+// page of 5,000 rows. The pages are
 // the stand-in server's, built once here and served as they are, so the figures hold the
 // client's work and not the making of the pages.
 #include "server/Catalogue.h"
@@ -18,7 +20,11 @@
 #include <curl/curl.h>
 #include <httplib.h>
 
+#include <malloc.h>
+
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -160,10 +166,68 @@ private:
     int m_port = 0;
 };
 
+namespace {
+
+// VmHWM or VmRSS of this process, kB.
+long long statusKb(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0)
+            return std::stoll(line.substr(line.find(':') + 1));
+    }
+    return -1;
+}
+
+// --page-memory=<rows>: the peak memory of one page's way from the reply's bytes to the
+// window's text holder, as the program takes it (the worker's pageTextOf, the window's copy,
+// every line read). The page is made first; then the peak is reset (clear_refs), so the
+// figure is what the page path adds on top of what the process already held.
+int pageMemory(int rows)
+{
+    const QString word = QStringLiteral("test%1").arg(rows);
+    QByteArray body = kova::gbk::encode(kova::standin::pages::results(
+        word, kova::standin::Catalogue::offers(word), {}, QStringLiteral("http://127.0.0.1:1")));
+    ::malloc_trim(0);
+    std::ofstream reset("/proc/self/clear_refs");
+    reset << "5";
+    reset.close();
+    if (!reset) {
+        std::fprintf(stderr, "service_bench: cannot reset the peak (clear_refs)\n");
+        return 1;
+    }
+    const long long before = statusKb("VmRSS:");
+    const qsizetype bodyBytes = body.size();
+    kova::PageText window;
+    {
+        const kova::PageText document = kova::pageTextOf(std::move(body), "text/html; charset=gbk");
+        ::malloc_trim(0); // as the loader's worker does after a long page
+        window = document;
+    }
+    qsizetype characters = 0;
+    for (int i = 0; i < window.count(); ++i)
+        characters += window.line(i).size();
+    const long long peak = statusKb("VmHWM:");
+    const long long after = statusKb("VmRSS:");
+    std::printf("rows %d body %lld bytes, %d lines, %lld characters\n", rows,
+                static_cast<long long>(bodyBytes), window.count(), static_cast<long long>(characters));
+    std::printf("resident before %lld kB, peak %lld kB (+%lld kB), after %lld kB (+%lld kB)\n", before, peak,
+                peak - before, after, after - before);
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     kova::HttpClient::globalInit();
     QCoreApplication app(argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg.startsWith("--page-memory="))
+            return pageMemory(arg.mid(14).toInt());
+    }
     benchmark::Initialize(&argc, argv);
 
     PageServer server;

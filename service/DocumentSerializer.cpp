@@ -8,6 +8,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kova {
@@ -294,20 +295,47 @@ QByteArray declaredCharset(const QByteArray& body, const QByteArray& contentType
     return QByteArrayLiteral("GBK");
 }
 
-QString serializeDocument(const QByteArray& body, const QByteArray& contentType)
+namespace {
+
+// The document as UTF-8 markup. Each stage lets go of its input as soon as the next has
+// what it needs: the page bytes once decoded, the tree and its input once written out.
+std::string serializeToUtf8(QByteArray body, const QByteArray& contentType)
 {
     const QByteArray charset = declaredCharset(body, contentType);
     QByteArray utf8;
     if (charset == "UTF-8" || charset == "UTF8") {
-        utf8 = body.startsWith("\xEF\xBB\xBF") ? body.mid(3) : body; // gumbo repairs bad sequences itself
+        // gumbo repairs bad sequences itself
+        utf8 = body.startsWith("\xEF\xBB\xBF") ? body.mid(3) : std::move(body);
     } else {
-        utf8 = gbk::decode(body, charset).toUtf8();
+        utf8 = gbk::decodeToUtf8(body, charset);
     }
-    const GumboDocument document(utf8);
+    body = QByteArray();
     std::string out;
     out.reserve(static_cast<size_t>(utf8.size()) + utf8.size() / 8 + 64);
+    GumboDocument document(std::move(utf8));
+    document.releaseInput(); // the tree is all the serializer reads
     Serializer(out).write(document.root());
+    return out;
+}
+
+} // namespace
+
+QString serializeDocument(QByteArray body, const QByteArray& contentType)
+{
+    const std::string out = serializeToUtf8(std::move(body), contentType);
     return QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+}
+
+PageText pageTextOf(QByteArray body, const QByteArray& contentType)
+{
+    PageText text;
+    try {
+        text.setText(serializeDocument(std::move(body), contentType));
+    } catch (const std::exception&) {
+        text.setText(errorDocument(QStringLiteral("无法读取网页内容。")));
+        text.setFailedLoad(true);
+    }
+    return text;
 }
 
 QString errorDocument(const QString& reason)

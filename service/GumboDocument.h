@@ -5,14 +5,15 @@
 #include <gumbo.h>
 
 #include <memory>
+#include <vector>
 
 namespace kova {
 
-// Owns a parsed HTML5 document (GumboOutput). The input must be UTF-8 and must outlive
-// the document: gumbo's nodes point into it.
+// Owns a parsed HTML5 document (GumboOutput) and its UTF-8 input, which gumbo's nodes
+// point into. Give it the input by move when nothing else needs it: it goes with the tree.
 class GumboDocument {
 public:
-    explicit GumboDocument(const QByteArray& utf8);
+    explicit GumboDocument(QByteArray utf8);
     ~GumboDocument();
     GumboDocument(const GumboDocument&) = delete;
     GumboDocument& operator=(const GumboDocument&) = delete;
@@ -20,10 +21,16 @@ public:
     const GumboNode* root() const { return m_output->root; } // the <html> element
     const GumboNode* body() const;
 
+    // Lets go of the input before the document goes. Texts and attributes are gumbo's own
+    // copies; of the pieces that point into the input, the written form of an element's
+    // tag (original_tag) is copied first for the elements gumbo does not know, where it is
+    // the only name. Every other original_* piece must not be read afterwards.
+    void releaseInput();
+
     class Arena;
 
 private:
-    const QByteArray m_input;
+    QByteArray m_input;
     std::unique_ptr<Arena> m_arena;
     GumboOutput* m_output = nullptr;
 };

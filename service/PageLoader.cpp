@@ -5,6 +5,8 @@
 
 #include <QMetaObject>
 
+#include <malloc.h>
+
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -67,43 +69,58 @@ struct PageLoader::Worker {
                 http.resetCancel(); // under the lock: a newer Navigate's cancel is never lost
             }
 
-            QString text;
-            bool failed = false;
+            PageText page;
+            bool bigPage = false;
             try {
                 http.setConnectTimeout(request.connectTimeout);
                 http.setStallTimeout(request.stallTimeout);
                 http.setMaxBodyBytes(request.maxBodyBytes);
                 if (request.traced)
                     trace::mark(trace::Event::RequestSent);
-                const HttpReply reply = http.get(request.url);
+                HttpReply reply = http.get(request.url);
+                const qint64 bodyBytes = reply.body.size();
                 if (request.traced)
-                    trace::mark(trace::Event::ReplyComplete, reply.body.size());
-                text = serializeDocument(reply.body, reply.contentType);
+                    trace::mark(trace::Event::ReplyComplete, bodyBytes);
+                page = pageTextOf(std::move(reply.body), reply.contentType);
                 if (request.traced)
-                    trace::mark(trace::Event::PageTextReady, text.size());
+                    trace::mark(trace::Event::PageTextReady, page.text().size());
+                bigPage = bodyBytes >= BigPageBytes;
             } catch (const HttpError& e) {
                 if (e.kind() == HttpError::Kind::Cancelled)
                     continue; // superseded or stopping: nobody waits for this one
-                text = errorDocument(failureReason(e));
-                failed = true;
+                page.setText(errorDocument(failureReason(e)));
+                page.setFailedLoad(true);
             } catch (const std::exception&) {
-                text = errorDocument(QStringLiteral("无法读取网页内容。"));
-                failed = true;
+                page.setText(errorDocument(QStringLiteral("无法读取网页内容。")));
+                page.setFailedLoad(true);
             }
 
-            std::lock_guard lock(mutex);
-            if (stopping || pending.has_value())
-                continue; // a newer navigation is waiting: this reply is stale
-            // The owner outlives this thread (its destructor joins it); a call still queued
-            // when the owner is destroyed is discarded with the owner.
-            QMetaObject::invokeMethod(
-                owner,
-                [owner = owner, generation = request.generation, text = std::move(text), failed] {
-                    owner->complete(generation, text, failed);
-                },
-                Qt::QueuedConnection);
+            post(request.generation, std::move(page));
+            if (bigPage) {
+                // The parse of a long page took tens of megabytes that are free again now;
+                // give back what the heap still keeps of them.
+                ::malloc_trim(0);
+            }
         }
     }
+
+    void post(quint64 generation, PageText page)
+    {
+        std::lock_guard lock(mutex);
+        if (stopping || pending.has_value())
+            return; // a newer navigation is waiting: this reply is stale
+        const bool failed = page.failedLoad();
+        // The owner outlives this thread (its destructor joins it); a call still queued
+        // when the owner is destroyed is discarded with the owner.
+        QMetaObject::invokeMethod(
+            owner,
+            [owner = owner, generation, page = std::move(page), failed] {
+                owner->complete(generation, page, failed);
+            },
+            Qt::QueuedConnection);
+    }
+
+    static constexpr qint64 BigPageBytes = qint64{1} << 20;
 
     PageLoader* const owner;
     HttpClient http; // used by the worker thread only, apart from cancel()
@@ -182,11 +199,11 @@ void PageLoader::Stop()
     m_worker->http.cancel();
 }
 
-void PageLoader::complete(quint64 generation, const QString& text, bool failed)
+void PageLoader::complete(quint64 generation, const PageText& document, bool failed)
 {
     if (generation != m_generation)
         return; // a reply to an older navigation
-    m_documentText = text;
+    m_document = document;
     m_failed = failed;
     m_hasDocument = true;
     m_loading = false;
@@ -199,7 +216,7 @@ void PageLoader::readDocumentInto(PageText& text) const
 {
     if (!m_hasDocument)
         return;
-    text.setText(m_documentText);
+    text = m_document; // shares the lines
     text.setFailedLoad(m_failed);
 }
 

@@ -34,11 +34,13 @@ public:
 
     // The completed document as text and whether it is the loader's error page.
     bool hasDocument() const { return m_hasDocument; }
-    const QString& documentText() const { return m_documentText; }
+    const QString& documentText() const { return m_document.text(); }
     bool lastLoadFailed() const { return m_failed; }
 
-    // Copies the document into a text holder (the memo beside the loader). Before the first
-    // completed load there is no document and the holder keeps its content.
+    // Copies the document into a text holder (the memo beside the loader): the lines were
+    // split and cut on the worker thread, so this shares them and costs no more for a long
+    // page than for a short one. Before the first completed load there is no document and
+    // the holder keeps its content.
     void readDocumentInto(PageText& text) const;
 
     // Time-outs and size limit of the loader's requests (from the next navigation on).
@@ -53,10 +55,10 @@ signals:
 
 private:
     struct Worker;
-    void complete(quint64 generation, const QString& text, bool failed);
+    void complete(quint64 generation, const PageText& document, bool failed);
 
     QString m_lastUrl;
-    QString m_documentText;
+    PageText m_document;
     bool m_failed = false;
     bool m_loading = false;
     bool m_hasDocument = false;
@@ -66,8 +68,13 @@ private:
 };
 
 // Turns raw page bytes into the document text the readers see (decode, parse, serialize).
-// Throws kova::Error when the body cannot be parsed.
-QString serializeDocument(const QByteArray& body, const QByteArray& contentType);
+// Throws kova::Error when the body cannot be parsed. Pass the body by move when nothing
+// else needs it: it is let go of as soon as it is decoded.
+QString serializeDocument(QByteArray body, const QByteArray& contentType);
+// The whole way from a reply's body to the finished lines (what the loader's worker does):
+// serializeDocument, then the split and cut of PageText. A body that cannot be parsed
+// gives the loader's error page, marked failed.
+PageText pageTextOf(QByteArray body, const QByteArray& contentType);
 // The charset a page declares: a byte-order mark, the Content-Type header's charset, else a
 // <meta> charset in the first 1024 bytes, else "GBK".
 QByteArray declaredCharset(const QByteArray& body, const QByteArray& contentType);

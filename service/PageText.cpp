@@ -24,38 +24,60 @@ QString PageText::cutLine(const QString& line)
     return gbk::decode(bytes.left(end));
 }
 
-void PageText::setText(const QString& text)
+void PageText::setText(QString text)
 {
-    m_text = text;
-    m_lines.clear();
     m_failedLoad = false;
-    qsizetype start = 0;
+    auto content = std::make_shared<Content>();
+    const QChar* const data = text.constData();
     const qsizetype size = text.size();
+    content->lines.reserve(static_cast<size_t>(text.count(QLatin1Char('\n'))) + 1);
+    qsizetype start = 0;
     while (start < size) {
         qsizetype end = text.indexOf(QLatin1Char('\n'), start);
         const qsizetype next = end < 0 ? size : end + 1;
         if (end < 0)
             end = size;
-        qsizetype len = end - start;
-        if (len > 0 && text[start + len - 1] == QLatin1Char('\r'))
-            --len;
-        m_lines.append(cutLine(text.mid(start, len)));
+        qsizetype length = end - start;
+        if (length > 0 && data[start + length - 1] == QLatin1Char('\r'))
+            --length;
+        Line line{start, length, 0};
+        // Only a line that could pass the cut is looked at again (see cutLine).
+        if (length * 2 > MaxLineBytes) {
+            const QString whole = QString(data + start, length);
+            QString cut = cutLine(whole);
+            if (cut.size() != length || cut != whole) {
+                line.length = -1;
+                line.cut = static_cast<int>(content->cutLines.size());
+                content->cutLines.push_back(std::move(cut));
+            }
+        }
+        content->lines.push_back(line);
         start = next;
     }
+    content->text = std::move(text);
+    m_content = std::move(content);
 }
 
 void PageText::clear()
 {
-    m_text.clear();
-    m_lines.clear();
+    m_content.reset();
     m_failedLoad = false;
+}
+
+const QString& PageText::text() const
+{
+    static const QString none;
+    return m_content ? m_content->text : none;
 }
 
 QString PageText::line(int index) const
 {
-    if (index < 0 || index >= m_lines.size())
+    if (!m_content || index < 0 || static_cast<size_t>(index) >= m_content->lines.size())
         return {};
-    return m_lines.at(index);
+    const Line& line = m_content->lines[static_cast<size_t>(index)];
+    if (line.length < 0)
+        return m_content->cutLines[static_cast<size_t>(line.cut)];
+    return QString(m_content->text.constData() + line.start, line.length);
 }
 
 } // namespace kova

@@ -1,22 +1,29 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
+
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace kova {
 
 // The lines of a captured document (the hidden memo of a page loader). A line reads as at
 // most 4096 bytes of its GBK form (a longer one is cut there, never inside a character);
 // an index at or past the end reads as an empty line; a final empty line does not count.
+//
+// The text is held once: a line is a span of it (only a cut line has a string of its
+// own), and copies share the whole content, so a copy costs a pointer however long the
+// page.
 class PageText {
 public:
     PageText() = default;
-    explicit PageText(const QString& initialText) { setText(initialText); }
+    explicit PageText(QString initialText) { setText(std::move(initialText)); }
 
-    void setText(const QString& text); // replaces the whole content
+    void setText(QString text); // replaces the whole content
     void clear();
-    QString text() const { return m_text; }
-    int count() const { return static_cast<int>(m_lines.size()); }
+    const QString& text() const;
+    int count() const { return m_content ? static_cast<int>(m_content->lines.size()) : 0; }
     QString line(int index) const;
 
     // Set when the content is a page loader's error page (a failed load), so that no
@@ -30,8 +37,18 @@ public:
     static QString cutLine(const QString& line);
 
 private:
-    QString m_text;
-    QStringList m_lines; // already cut
+    struct Line {
+        qsizetype start;  // in the text
+        qsizetype length; // without the line break; -1: the line was cut, see cut
+        int cut;          // index in Content::cutLines when length is -1
+    };
+    struct Content {
+        QString text;
+        std::vector<Line> lines;
+        std::vector<QString> cutLines;
+    };
+
+    std::shared_ptr<const Content> m_content; // never changed once made: shared by copies
     bool m_failedLoad = false;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
+#include <optional>
 
 namespace kova::gbk {
 namespace {
@@ -118,6 +119,30 @@ QString decode(const QByteArray& bytes, const QByteArray& charset)
     if (!conv.valid())
         return decode(bytes);
     return QString::fromUtf8(conv.run(bytes, QByteArrayLiteral("\xEF\xBF\xBD"), 1));
+}
+
+QByteArray decodeToUtf8(const QByteArray& bytes, const QByteArray& charset)
+{
+    static const QByteArray replacement = QByteArrayLiteral("\xEF\xBF\xBD");
+    const QByteArray cs = charset.trimmed().toUpper();
+    if (cs == "UTF-8" || cs == "UTF8")
+        return QString::fromUtf8(bytes).toUtf8(); // repairs bad sequences as decode does
+    std::optional<Converter> other;
+    if (!(cs.isEmpty() || cs == "GBK" || cs == "GB2312" || cs == "CP936" || cs == "X-GBK"))
+        other.emplace("UTF-8", cs.constData());
+    QByteArray utf8;
+    if (other && other->valid())
+        utf8 = other->run(bytes, replacement, 1);
+    else if (isAscii(bytes))
+        return bytes;
+    else
+        utf8 = fromGbk().run(bytes, replacement, 1);
+    // QString::fromUtf8 drops a leading byte-order mark; decode's text has none either.
+    if (utf8.startsWith("\xEF\xBB\xBF"))
+        utf8.remove(0, 3);
+    // run() reserved for the worst case; the text is kept for as long as its parse runs.
+    utf8.squeeze();
+    return utf8;
 }
 
 } // namespace kova::gbk

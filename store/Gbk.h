@@ -14,4 +14,8 @@ QString decode(const QByteArray& bytes);
 // charset falls back to GBK.
 QString decode(const QByteArray& bytes, const QByteArray& charset);
 
+// The same text as decode(bytes, charset), as UTF-8 bytes: for a parser that reads UTF-8,
+// without the trip through UTF-16 and back.
+QByteArray decodeToUtf8(const QByteArray& bytes, const QByteArray& charset);
+
 } // namespace kova::gbk
