@@ -175,6 +175,7 @@ private:
     static constexpr int ReadingSliceMs = 16;
     // The thumbnails (UzjmThumbnails.cpp): a fetcher of `items` for `grid`'s rows, the first
     // `leading` items before the rows on screen.
+    std::vector<PictureItem> resultRowsInPriceOrder();
     std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid, size_t leading = 0);
 
     ProgramState m_state;

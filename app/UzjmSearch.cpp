@@ -293,8 +293,6 @@ void Tfrmkova::finishReading()
     const bool inView = m_state.ListMode == ListMode::Results &&
                         !(accountRequest && m_navigations.waiting(NavigationPurpose::Search));
     ResultPageReader::Outcome outcome = reading->reader->takeOutcome();
-    if (!accountRequest)
-        trace::mark(trace::Event::ReadingLongestWait, reading->longestWaitMs);
     if (outcome.account)
         takeAccount(*outcome.account);
 
@@ -312,10 +310,14 @@ void Tfrmkova::finishReading()
         grid.setColumnFontColor(grid.columnOfField(QString::fromLatin1(field)), QColor(0, 0, 255));
     grid.setColumnFontColor(grid.columnOfField(QStringLiteral("pjjb")), QColor(128, 0, 64));
 
-    if (inView && !accountRequest && ADOQuery2.recordCount() == 0)
-        ShowInfo(outcome.resultPage ? NoResultsText : NoNetworkText);
     PictureCache(m_state.TempDir).ensureFolder();
     StartThumbnailFetcher(std::move(outcome.firstThumbnails));
+    // The end of the reading, the fetcher's start included, is the last wait it caused.
+    if (!accountRequest)
+        trace::mark(trace::Event::ReadingLongestWait,
+                    std::max(reading->longestWaitMs, reading->sinceStep.elapsed()));
+    if (inView && !accountRequest && ADOQuery2.recordCount() == 0)
+        ShowInfo(outcome.resultPage ? NoResultsText : NoNetworkText);
 }
 
 void Tfrmkova::get_cxnr()

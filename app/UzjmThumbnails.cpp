@@ -2,9 +2,8 @@
 // screen they take first, the repaints while pictures arrive.
 #include "app/Uzjm.h"
 
-#include "store/PictureCache.h"
+#include "store/Connection.h"
 
-#include <QFileInfo>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -39,28 +38,72 @@ QStringList visibleProducts(const DBGridEh& grid)
 
 } // namespace
 
+// Every result row as (product, picture address), in price order: the three fields read
+// from the table and ordered here, which costs a fraction of reading whole rows in the
+// order of the numeric collation.
+std::vector<PictureItem> Tfrmkova::resultRowsInPriceOrder()
+{
+    Dataset* source = &ADOQuery4;
+    ADOQuery4.close();
+    ADOQuery4.setSql(QStringLiteral("select cph, xtp, jg from cxnr"));
+    ADOQuery4.open();
+    const QStringList fields = source->fieldNames();
+    const auto column = [&](QLatin1String name) {
+        for (int i = 0; i < fields.size(); ++i) {
+            if (fields.at(i).compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    };
+    const int cph = column(QLatin1String("cph"));
+    const int xtp = column(QLatin1String("xtp"));
+    const int jg = column(QLatin1String("jg"));
+    struct Row {
+        QByteArray price;
+        PictureItem item;
+    };
+    std::vector<Row> rows;
+    const int count = source->recordCount();
+    rows.reserve(static_cast<size_t>(count));
+    const auto text = [source](int row, int col) {
+        const QVariant value = col < 0 ? QVariant() : source->fieldAt(row, col);
+        return value.isNull() ? QString() : value.toString();
+    };
+    for (int row = 0; row < count; ++row)
+        rows.push_back({text(row, jg).toUtf8(), {text(row, cph), text(row, xtp)}});
+    // The order "order by jg" gives: the numeric collation of the price column; equal prices
+    // in the table's order.
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        return compareNumericText(a.price.constData(), static_cast<int>(a.price.size()), b.price.constData(),
+                                  static_cast<int>(b.price.size())) < 0;
+    });
+    ADOQuery4.close(); // the fetcher has its own list
+    std::vector<PictureItem> items;
+    items.reserve(rows.size());
+    for (Row& row : rows)
+        items.push_back(std::move(row.item));
+    return items;
+}
+
 void Tfrmkova::StartThumbnailFetcher(std::vector<PictureItem> first)
 {
     // Every row whose thumbnail the cache lacks, also one that failed at an earlier search;
     // the first twelve of a new keyword go first, then the rows on screen, then the rest in
-    // price order.
-    ADOQuery4.close();
-    ADOQuery4.setSql(QStringLiteral("select * from cxnr order by jg"));
-    ADOQuery4.open();
-    const PictureCache cache(m_state.TempDir);
+    // price order. Which files the cache has already is found out on the fetcher's threads
+    // (it passes over them without a request): ten thousand looks at the disk here would
+    // hold up the window.
     std::vector<PictureItem> items = std::move(first);
     QSet<QString> named;
     for (const PictureItem& item : items)
         named.insert(item.cph);
     const size_t leading = items.size();
-    items.reserve(items.size() + static_cast<size_t>(ADOQuery4.recordCount()));
-    for (ADOQuery4.first(); !ADOQuery4.eof(); ADOQuery4.next()) {
-        const QString cph = ADOQuery4.fieldText(QStringLiteral("cph"));
-        const QString path = cache.thumbnailPath(cph);
-        if (path.isEmpty() || named.contains(cph) || QFileInfo::exists(path))
+    std::vector<PictureItem> rows = resultRowsInPriceOrder();
+    items.reserve(items.size() + rows.size());
+    for (PictureItem& row : rows) {
+        if (row.cph.isEmpty() || named.contains(row.cph))
             continue;
-        named.insert(cph);
-        items.push_back({cph, ADOQuery4.fieldText(QStringLiteral("xtp"))});
+        named.insert(row.cph);
+        items.push_back(std::move(row));
     }
     if (items.empty())
         return;
