@@ -21,8 +21,8 @@ namespace {
 
 const QString EmptyCell = QStringLiteral("<TD></TD>");
 const QString RowStart = QStringLiteral("<TR>");
-const QString TableStart = QStringLiteral("<TABLE");
-const QString HeaderCell = QStringLiteral("<TH");
+constexpr QLatin1StringView TableName("TABLE");
+constexpr QLatin1StringView HeaderName("TH");
 
 // The tpid values of the picture records the keyword's query holds.
 QSet<QString> recordedProducts(const Dataset& pictures)
@@ -42,6 +42,18 @@ QSet<QString> recordedProducts(const Dataset& pictures)
     return recorded;
 }
 
+// Whether the line holds "<" and then `name` in any case, as a case-insensitive search for
+// "<" + name finds it; only the places of "<" are compared.
+bool hasTagStart(QStringView line, QLatin1StringView name)
+{
+    for (qsizetype at = line.indexOf(u'<'); at >= 0; at = line.indexOf(u'<', at + 1)) {
+        const QStringView rest = line.sliced(at + 1);
+        if (rest.size() >= name.size() && rest.first(name.size()).compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 std::optional<qint64> wholeNumber(const QString& text)
 {
     bool ok = false;
@@ -55,10 +67,15 @@ std::optional<qint64> wholeNumber(const QString& text)
 
 QString CellValue(const QString& line)
 {
-    const qsizetype end = line.indexOf(QStringLiteral("</TD>"));
+    return CellValue(QStringView(line));
+}
+
+QString CellValue(QStringView line)
+{
+    const qsizetype end = line.indexOf(u"</TD>");
     if (end < 4)
         return {};
-    return line.mid(4, end - 4);
+    return line.sliced(4, end - 4).toString();
 }
 
 qint64 DayNumber()
@@ -92,15 +109,17 @@ void ResultPageReader::begin(const PageText& page)
     bool table = false;
     bool headerCells = false;
     for (int i = 0; i < lines; ++i) {
-        const QString line = m_page.line(i);
-        if (auto account =
-                ApplyAccountReplyRule(line, i, m_page.failedLoad(),
-                                      m_search.accountReplyExpected && !m_outcome.account, m_db.settings))
-            m_outcome.account = std::move(account);
+        const QStringView line = m_page.lineView(i);
+        // The account reply is in the first lines.
+        if (i < 4 && m_search.accountReplyExpected && !m_outcome.account) {
+            if (auto account =
+                    ApplyAccountReplyRule(line.toString(), i, m_page.failedLoad(), true, m_db.settings))
+                m_outcome.account = std::move(account);
+        }
         if (line.contains(EmptyCell))
             ++m_outcome.emptyCells;
-        table = table || line.contains(TableStart, Qt::CaseInsensitive);
-        headerCells = headerCells || line.contains(HeaderCell, Qt::CaseInsensitive);
+        table = table || hasTagStart(line, TableName);
+        headerCells = headerCells || hasTagStart(line, HeaderName);
     }
     // The loader's own error page and the service's error and missing-page answers carry
     // no table; the result table has no header row.
@@ -119,7 +138,7 @@ bool ResultPageReader::readSome(QDeadlineTimer deadline)
     const int lines = m_page.count();
     bool readOne = false;
     while (m_next < lines) {
-        if (!m_page.line(m_next).contains(RowStart)) {
+        if (!m_page.lineView(m_next).contains(RowStart)) {
             ++m_next;
             continue;
         }
@@ -168,7 +187,7 @@ bool ResultPageReader::readRow(int rowLine)
         ++outcome.skipped;
         return false;
     }
-    auto cell = [&](int offset) { return CellValue(page.line(rowLine + offset)); };
+    auto cell = [&](int offset) { return CellValue(page.lineView(rowLine + offset)); };
     const auto bh = wholeNumber(cell(1));
     const QString rc = cell(6);
     const auto count = rc.isEmpty() ? std::optional<qint64>(0) : wholeNumber(rc);
@@ -209,7 +228,7 @@ bool ResultPageReader::readRow(int rowLine)
         rows.setField(QStringLiteral("zpbz"), ratings.authenticity);
         rows.setField(QStringLiteral("pjjb"), ratings.stars);
     }
-    const bool favorite = page.line(rowLine + 13).contains(QStringLiteral("Yes"));
+    const bool favorite = page.lineView(rowLine + 13).contains(u"Yes");
     rows.setField(QStringLiteral("check"), favorite ? QStringLiteral("已收藏") : QStringLiteral("点击收藏"));
     rows.post();
     if (m_search.history)

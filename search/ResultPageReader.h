@@ -21,6 +21,7 @@ class SettingsRecord;
 // The value of a cell line: the text from its fifth character up to its first "</TD>";
 // empty when the line has no "</TD>".
 QString CellValue(const QString& line);
+QString CellValue(QStringView line);
 
 // Today as whole days counted from 30 December 1899.
 qint64 DayNumber();

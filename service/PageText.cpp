@@ -80,4 +80,14 @@ QString PageText::line(int index) const
     return QString(m_content->text.constData() + line.start, line.length);
 }
 
+QStringView PageText::lineView(int index) const
+{
+    if (!m_content || index < 0 || static_cast<size_t>(index) >= m_content->lines.size())
+        return {};
+    const Line& line = m_content->lines[static_cast<size_t>(index)];
+    if (line.length < 0)
+        return m_content->cutLines[static_cast<size_t>(line.cut)];
+    return QStringView(m_content->text.constData() + line.start, line.length);
+}
+
 } // namespace kova

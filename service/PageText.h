@@ -25,6 +25,8 @@ public:
     const QString& text() const;
     int count() const { return m_content ? static_cast<int>(m_content->lines.size()) : 0; }
     QString line(int index) const;
+    // The same without a copy; valid while this text (or a copy of it) lives.
+    QStringView lineView(int index) const;
 
     // Set when the content is a page loader's error page (a failed load), so that no
     // reader takes it for an account reply.
