@@ -100,8 +100,8 @@ QString SingleInstance::serverName(const QString& folder)
     return socketFolder() + QStringLiteral("/kova-") + QString::fromLatin1(hash);
 }
 
-// The listening socket of the first start, watched by the event loop, and the connections
-// of later starts being read.
+// The listening socket of the first start, watched by the event loop. The connections of
+// later starts are read by notifiers that are children of the SingleInstance.
 class SingleInstance::Listener {
 public:
     UniqueFd socket;
