@@ -6,6 +6,8 @@
 #include "ui/Messages.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <QWidget>
@@ -14,6 +16,38 @@
 #include <memory>
 
 namespace kova {
+namespace {
+
+// For start-up benchmarks: creates the file KOVA_SHOWN_FILE names once the window's first
+// paint has been done and flushed. Without the variable nothing is watched.
+class FirstPaintFile final : public QObject {
+public:
+    FirstPaintFile(QWidget& window, QString path) : QObject(&window), m_path(std::move(path))
+    {
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // Queued: runs after this paint pass, the flush to the screen included.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    QFile(m_path).open(QIODevice::WriteOnly);
+                    deleteLater();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    QString m_path;
+};
+
+} // namespace
 
 int KovaMain(bool runLoop, SingleInstance* instance)
 {
@@ -29,6 +63,8 @@ int KovaMain(bool runLoop, SingleInstance* instance)
         QObject::connect(instance, &SingleInstance::activationRequested, window.get(),
                          [w = window.get()] { bringToFront(*w); });
     }
+    if (const QString shownFile = qEnvironmentVariable("KOVA_SHOWN_FILE"); !shownFile.isEmpty())
+        new FirstPaintFile(*window, shownFile); // owned by the window
     window->show();
     if (!runLoop)
         return 0;

@@ -5,8 +5,6 @@
 
 #include <memory>
 
-class QLocalServer;
-class QLocalSocket;
 class QLockFile;
 
 namespace kova {
@@ -15,7 +13,9 @@ namespace kova {
 // (".kova.lock") and listens on a local socket named after the folder; a later start in
 // the same folder finds the lock held, asks the first to come to the front and ends. A lock
 // left by a program that was killed is taken over (its process no longer runs). The lock
-// and the socket are given back when the object goes.
+// and the socket are given back when the object goes. The socket is a plain Unix stream
+// socket watched by the event loop: the program needs no network module for it, which
+// keeps a library and its dependencies out of every start.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -46,13 +46,13 @@ signals:
     void activationRequested();
 
 private:
+    class Listener;
     void accept();
-    void read(QLocalSocket* socket);
 
     QString m_folder; // canonical
     Role m_role = Role::Unlocked;
     std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<QLocalServer> m_server;
+    std::unique_ptr<Listener> m_listener;
 };
 
 } // namespace kova

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <optional>
+
 // Outside any namespace, as Q_INIT_RESOURCE requires.
 static void initKovaUiResources()
 {
@@ -39,17 +41,17 @@ QHash<QString, QPixmap>& pixmapCache()
 
 } // namespace
 
-QPixmap svgPixmap(const QString& resource, QSize size)
+namespace {
+
+QString cacheKey(const QString& resource, QSize size)
 {
-    ensureUiResources();
-    QHash<QString, QPixmap>& cache = pixmapCache();
-    const QString key = resource + QLatin1Char('@') + QString::number(size.width()) + QLatin1Char('x') +
-                        QString::number(size.height());
-    if (auto it = cache.constFind(key); it != cache.constEnd())
-        return *it;
-    QSvgRenderer renderer(resource);
-    if (!renderer.isValid())
-        return {};
+    return resource + QLatin1Char('@') + QString::number(size.width()) + QLatin1Char('x') +
+           QString::number(size.height());
+}
+
+// Renders `size` from a parsed picture and keeps it.
+QPixmap renderAndKeep(QSvgRenderer& renderer, const QString& key, QSize size)
+{
     QPixmap pixmap(size);
     pixmap.fill(Qt::transparent);
     {
@@ -58,15 +60,45 @@ QPixmap svgPixmap(const QString& resource, QSize size)
         p.setRenderHint(QPainter::TextAntialiasing, true);
         renderer.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
     }
-    cache.insert(key, pixmap);
+    pixmapCache().insert(key, pixmap);
     return pixmap;
+}
+
+} // namespace
+
+QPixmap svgPixmap(const QString& resource, QSize size)
+{
+    ensureUiResources();
+    const QString key = cacheKey(resource, size);
+    QHash<QString, QPixmap>& cache = pixmapCache();
+    if (auto it = cache.constFind(key); it != cache.constEnd())
+        return *it;
+    QSvgRenderer renderer(resource);
+    if (!renderer.isValid())
+        return {};
+    return renderAndKeep(renderer, key, size);
 }
 
 QIcon kovaWindowIcon()
 {
+    // Every size from one parse of the picture.
+    ensureUiResources();
+    const QString resource = QStringLiteral(":/kova/app/kova.svg");
+    std::optional<QSvgRenderer> renderer;
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(svgPixmap(QStringLiteral(":/kova/app/kova.svg"), QSize(size, size)));
+    for (int side : {16, 24, 32, 48, 64, 128, 256}) {
+        const QSize size(side, side);
+        const QString key = cacheKey(resource, size);
+        if (auto it = pixmapCache().constFind(key); it != pixmapCache().constEnd()) {
+            icon.addPixmap(*it);
+            continue;
+        }
+        if (!renderer)
+            renderer.emplace(resource);
+        if (!renderer->isValid())
+            return icon;
+        icon.addPixmap(renderAndKeep(*renderer, key, size));
+    }
     return icon;
 }
 

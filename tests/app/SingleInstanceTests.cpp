@@ -14,9 +14,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstring>
 
 using kova::SingleInstance;
+using kova::test::settle;
 using kova::test::waitUntil;
 using Role = kova::SingleInstance::Role;
 
@@ -100,6 +106,68 @@ TEST(SingleInstance, FolderIsFreeAgainOnceTheFirstHasGone)
     EXPECT_FALSE(QFile::exists(SingleInstance::lockFilePath(folder.path())));
 
     expectTakenOverAndAnswering(folder.path());
+}
+
+// A raw connection to the first start's socket, as another program could open one.
+class RawConnection {
+public:
+    explicit RawConnection(const QString& folder) : m_fd(::socket(AF_UNIX, SOCK_STREAM, 0))
+    {
+        const QByteArray path = QFile::encodeName(SingleInstance::serverName(folder));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+        m_connected = ::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawConnection() { ::close(m_fd); }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+    bool connected() const { return m_connected; }
+    bool send(const QByteArray& bytes)
+    {
+        return ::send(m_fd, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL) ==
+               bytes.size();
+    }
+
+private:
+    int m_fd;
+    bool m_connected = false;
+};
+
+TEST(SingleInstance, OnlyTheWholeMessageAsksForTheWindow)
+{
+    QTemporaryDir folder;
+    SingleInstance first(folder.path());
+    ASSERT_EQ(first.role(), Role::First);
+    Requests requests(first);
+
+    {
+        // Something else, longer than the message; then the message cut short by the close.
+        RawConnection stranger(folder.path());
+        ASSERT_TRUE(stranger.connected());
+        EXPECT_TRUE(stranger.send(QByteArrayLiteral("GET / HTTP/1.0\r\nHost: kova\r\n\r\n")));
+        RawConnection cut(folder.path());
+        ASSERT_TRUE(cut.connected());
+        EXPECT_TRUE(cut.send(QByteArrayLiteral("activ")));
+        settle(200);
+    }
+    settle(100);
+    EXPECT_EQ(requests.count, 0);
+
+    // The message in two pieces is one request.
+    RawConnection split(folder.path());
+    ASSERT_TRUE(split.connected());
+    ASSERT_TRUE(split.send(QByteArrayLiteral("acti")));
+    settle(50);
+    ASSERT_TRUE(split.send(QByteArrayLiteral("vate\n")));
+    EXPECT_TRUE(waitUntil([&] { return requests.count == 1; }));
+
+    // The strangers did not stop the socket from answering.
+    SingleInstance later(folder.path());
+    ASSERT_TRUE(later.activateFirst());
+    EXPECT_TRUE(waitUntil([&] { return requests.count == 2; }));
+    settle(50);
+    EXPECT_EQ(requests.count, 2);
 }
 
 TEST(SingleInstance, LockOfAKilledProcessDoesNotBlock)
