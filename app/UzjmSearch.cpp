@@ -296,6 +296,16 @@ void Tfrmkova::finishReading()
     if (outcome.account)
         takeAccount(*outcome.account);
 
+    // Rows read after the user filtered or sorted the grid came in at its end: the grid's
+    // statement and order are applied to every row again.
+    if (ADOQuery2.isActive() &&
+        (ADOQuery2.sql().trimmed() != QStringLiteral("select * from cxnr order by jg") ||
+         !ADOQuery2.sortSpec().isEmpty())) {
+        const QString order = ADOQuery2.sortSpec();
+        ADOQuery2.open();
+        if (!order.isEmpty())
+            ADOQuery2.sort(order);
+    }
     ADOQuery2.first();
     if (inView) {
         ui.suiProgressBar1->setValue(100);

@@ -437,6 +437,29 @@ TEST_F(Search, EscapeEndsTheReadingAndKeepsItsRows)
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), rows);
 }
 
+// A merchant box cleared while a long page is read holds for the rows read after it too.
+TEST_F(Search, AFilterChosenDuringTheReadingHoldsForEveryRow)
+{
+    Tfrmkova& w = start();
+    w.ui.edt_key->setText(QStringLiteral("test3000"));
+    w.suiButton4Click();
+    ASSERT_TRUE(waitUntil([&] { return w.readingPage() && w.ADOQuery2.recordCount() > 0; }, 20000));
+    w.ui.checkBoxes().at(1)->setChecked(false); // 淘宝网
+    waitForResults();
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 3000);
+    const int others =
+        db.scalar(QStringLiteral("select count(*) from cxnr where sjlx in "
+                                 "('天猫商城','京东商城','亚马逊','当当网','苏宁易购','1号店')"))
+            .toInt();
+    ASSERT_GT(others, 0);
+    ASSERT_LT(others, 3000);
+    EXPECT_EQ(w.ADOQuery2.recordCount(), others);
+    for (int row = 0; row < w.ADOQuery2.recordCount(); ++row) {
+        w.ADOQuery2.setRecNo(row + 1);
+        ASSERT_NE(w.ADOQuery2.fieldText(QStringLiteral("sjlx")), QStringLiteral("淘宝网")) << row;
+    }
+}
+
 // The grid hears of new rows in runs, not one by one: each insertion its model reports is
 // one announcement a screen reader's bridge makes (a table model change), so a long page
 // must make far fewer of them than rows.
