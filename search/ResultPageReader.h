@@ -87,7 +87,6 @@ public:
     // stored so far stay. The outcome grows as the reading goes.
     void begin(const PageText& page);
     bool readSome(QDeadlineTimer deadline);
-    bool done() const { return m_next >= m_page.count(); }
     const Outcome& outcome() const { return m_outcome; }
     Outcome takeOutcome() { return std::move(m_outcome); }
 
