@@ -5,6 +5,7 @@
 #include "service/PageText.h"
 #include "store/Dataset.h"
 #include "store/PictureCache.h"
+#include "store/PlainText.h"
 #include "store/PriceHistory.h"
 #include "store/SettingsRecord.h"
 #include "store/Trace.h"
@@ -187,7 +188,7 @@ bool ResultPageReader::readRow(int rowLine)
         ++outcome.skipped;
         return false;
     }
-    auto cell = [&](int offset) { return CellValue(page.lineView(rowLine + offset)); };
+    auto cell = [&](int offset) { return StripBidiControls(CellValue(page.lineView(rowLine + offset))); };
     const auto bh = wholeNumber(cell(1));
     const QString rc = cell(6);
     const auto count = rc.isEmpty() ? std::optional<qint64>(0) : wholeNumber(rc);

@@ -134,6 +134,26 @@ TEST_F(Reader, StoresEveryColumnOfARow)
     EXPECT_EQ(bars.back(), 70);
 }
 
+// A right-to-left override would show "gpj.exe" as "exe.jpg": the direction controls leave
+// every cell before anything is stored, rated, recorded or shown; the rest of the text stays.
+TEST_F(Reader, DirectionControlsLeaveTheCellsBeforeTheyAreStored)
+{
+    QStringList lines =
+        row(QStringLiteral("7"), QStringLiteral("p7"), QStringLiteral("150"), QStringLiteral("淘宝网"));
+    lines[3] =
+        QStringLiteral("<TD>正品\u202E连衣裙\u2066 gpj.exe\u2069\u202A\u202B\u202C\u202D\u2067\u2068</TD>");
+    lines[11] = QStringLiteral("<TD>\u202E满100减20\u200F</TD>");
+    std::vector<QString> labels;
+    PageText text(page({lines}).join(QLatin1Char('\n')));
+    ResultPageReader reader({words, rows, pictures, settings}, state, &rate,
+                            [&](int, const QString& label) { labels.push_back(label); });
+    EXPECT_EQ(reader.read(text).stored, 1);
+    EXPECT_EQ(db.scalar(QStringLiteral("select cpmc || '|' || hdxx || '|' || pjjb from cxnr")),
+              QStringLiteral("正品连衣裙 gpj.exe|满100减20\u200F|淘宝网/正品连衣裙 gpj.exe"));
+    ASSERT_FALSE(labels.empty());
+    EXPECT_TRUE(labels.back().endsWith(QStringLiteral("正品连衣裙 gpj.exe")));
+}
+
 TEST_F(Reader, EmptyPopularityIsStoredWithoutRatings)
 {
     read(page({row(QStringLiteral("1"), QStringLiteral("p1"), QString(), QStringLiteral("京东商城"))}));
