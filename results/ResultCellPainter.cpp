@@ -2,6 +2,7 @@
 
 #include "store/Dataset.h"
 #include "store/JpegLoader.h"
+#include "store/Money.h"
 #include "ui/GridCanvas.h"
 
 #include <QFileInfo>
@@ -16,6 +17,8 @@ QString ResultPriceText(const QString& jg)
 {
     if (jg.isEmpty())
         return {};
+    if (!IsShownPrice(jg))
+        return PriceUnknownText;
     return QStringLiteral("￥") + jg + (jg.contains(QLatin1Char('.')) ? QString() : QStringLiteral(".00"));
 }
 

@@ -25,7 +25,8 @@ inline const QColor ResultCurrentTextColor{255, 0, 0};
 inline const QColor ResultFavoriteInviteColor{0, 0, 255};
 
 // The composed texts, built from the stored texts (never by number formatting). An empty
-// result means the cell keeps the grid's own text.
+// result means the cell keeps the grid's own text. A price text that IsShownPrice refuses
+// reads PriceUnknownText.
 QString ResultPriceText(const QString& jg);                           // ￥58.00, ￥58.5
 QString ResultPopularityText(const QString& rc, const QString& sjlx); // 销量…笔 / 评论…条
 
