@@ -6,9 +6,11 @@
 #include "service/Requests.h"
 #include "store/Error.h"
 #include "store/PictureCache.h"
+#include "store/PlainText.h"
 #include "store/SettingsRecord.h"
 #include "ui/DBGridEh.h"
 #include "ui/Messages.h"
+#include "ui/ShownText.h"
 #include "ui/Skin.h"
 #include "ui/SkinFrame.h"
 #include "ui/StatusBar.h"
@@ -202,8 +204,9 @@ void Tfrmkova::showVersionCaption()
     const QString caption = QStringLiteral(" Kova比价软件 V%1.%2 （Tavi版）")
                                 .arg(m_state.VersionCode.at(0))
                                 .arg(m_state.VersionCode.at(1));
-    setWindowTitle(caption);
-    ui.suiForm1->setCaption(caption);
+    // The version comes from a page: shown as the text it is.
+    setWindowTitle(PlainWindowTitle(caption));
+    ui.suiForm1->setCaption(StripBidiControls(caption));
 }
 
 namespace {

@@ -190,6 +190,9 @@ private:
     std::chrono::milliseconds m_pictureStallTimeout = HttpClient::DefaultStallTimeout;
     QElapsedTimer m_progressClock;
     static constexpr qint64 ProgressRepaintMs = 40;
+    // The progress label shows a row's name: a name longer than the label can ever show is
+    // cut, so a 100 KB name costs no more to lay out than a short one.
+    static constexpr int ProgressLabelChars = 1024;
     int m_getCxnrRuns = 0;
 
     // Result grid state (UzjmResults.cpp).

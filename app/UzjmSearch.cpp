@@ -92,7 +92,7 @@ void Tfrmkova::suiButton4Click()
 void Tfrmkova::showProgress(int bar, const QString& label, bool paintNow)
 {
     ui.suiProgressBar1->setValue(std::clamp(bar, 0, 100));
-    ui.lbl2->setText(label);
+    ui.lbl2->setText(label.left(ProgressLabelChars));
     ui.suiImagePanel1->setVisible(true);
     ui.suiImagePanel1->raise();
     // While a long page is read the panel is drawn at a steady pace, not once per row:
