@@ -320,8 +320,8 @@ void Tfrmkova::finishReading()
         grid.setColumnFontColor(grid.columnOfField(QString::fromLatin1(field)), QColor(0, 0, 255));
     grid.setColumnFontColor(grid.columnOfField(QStringLiteral("pjjb")), QColor(128, 0, 64));
 
-    PictureCache(m_state.TempDir).ensureFolder();
-    StartThumbnailFetcher(std::move(outcome.firstThumbnails));
+    if (PictureCache(m_state.TempDir).prepareFolder())
+        StartThumbnailFetcher(std::move(outcome.firstThumbnails));
     // The end of the reading, the fetcher's start included, is the last wait it caused.
     if (!accountRequest)
         trace::mark(trace::Event::ReadingLongestWait,
