@@ -85,6 +85,24 @@ void insertAfterBodyLine(QByteArray& body, const QByteArray& insert)
         body.insert(at + 1, insert);
 }
 
+// GBK in slices, so that a page of many megabytes never has a whole UTF-8 copy beside it.
+QByteArray encodePage(const QString& html)
+{
+    constexpr qsizetype slice = 1 << 20;
+    if (html.size() <= slice)
+        return gbk::encode(html);
+    QByteArray out;
+    out.reserve(html.size() + html.size() / 4);
+    for (qsizetype at = 0; at < html.size();) {
+        qsizetype length = std::min(slice, html.size() - at);
+        if (at + length < html.size() && html.at(at + length - 1).isHighSurrogate())
+            --length;
+        out += gbk::encode(QStringView(html).sliced(at, length).toString());
+        at += length;
+    }
+    return out;
+}
+
 std::string sessionId()
 {
     static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz012345";
@@ -144,13 +162,14 @@ void StandInServer::Impl::handle(HostKind kind, const httplib::Request& req, htt
             body = QString(reply.html).replace(u"charset=gbk"_s, u"charset=utf-8"_s).toUtf8();
             contentType = "text/html; charset=utf-8";
         } else {
-            body = gbk::encode(reply.html);
+            body = encodePage(reply.html);
             contentType = gbkHtml;
             if (active == Fault::InvalidGbk)
                 insertInvalidGbk(body);
         }
         if (active == Fault::HugePage)
             insertAfterBodyLine(body, hugeFiller());
+        reply.html = QString(); // a 200,000-row page is held once, not twice
     } else {
         body = reply.bytes;
     }

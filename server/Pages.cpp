@@ -100,7 +100,7 @@ QString results(const QString& word, const QList<Offer>& offers, const QSet<QStr
 {
     const bool browser = view == ResultView::Browser;
     QString page;
-    page.reserve(200 + offers.size() * 400);
+    page.reserve(200 + offers.size() * 450); // about 400 characters a row
     page += head(u"比价结果 - "_s + word);
     page += u"<body>"_s + crlf;
     page += u"<table border=\"1\" cellspacing=\"0\">"_s + crlf;
