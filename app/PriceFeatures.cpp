@@ -24,7 +24,6 @@
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QMenu>
-#include <QSaveFile>
 #include <QToolTip>
 
 namespace kova {
@@ -58,6 +57,12 @@ bool isPriceField(const QString& field)
 {
     return isField(field, QLatin1String("jg")) || isField(field, QLatin1String("gxjg")) ||
            isField(field, QLatin1String("scjg"));
+}
+
+// The columns a spreadsheet may take as numbers: the prices and the popularity.
+CsvColumn exportKind(const QString& field)
+{
+    return isPriceField(field) || isField(field, QLatin1String("rc")) ? CsvColumn::Number : CsvColumn::Text;
 }
 
 } // namespace
@@ -270,12 +275,14 @@ bool PriceFeatures::exportCsv(DBGridEh& grid, const QString& path)
         return false;
     QStringList header;
     QStringList fields;
+    QList<CsvColumn> kinds;
     for (int c = 0; c < grid.columnCountEh(); ++c) {
         const GridColumn& column = grid.column(c);
         if (isField(column.field, QLatin1String("bz1"))) // the picture: its address follows
             continue;
         header << column.title;
         fields << column.field;
+        kinds << exportKind(column.field);
     }
     header << QStringLiteral("商品地址") << QStringLiteral("图片地址");
     QList<QStringList> lines;
@@ -288,10 +295,8 @@ bool PriceFeatures::exportCsv(DBGridEh& grid, const QString& path)
              << (picture.isEmpty() ? rowText(*rows, r, QStringLiteral("dtp")) : picture);
         lines << line;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(CsvBytes(header, lines)) < 0 || !file.commit()) {
-        ShowError(
-            QStringLiteral("无法导出到 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    if (const auto failure = SaveWholeFile(path, CsvBytes(header, lines, kinds))) {
+        ShowError(QStringLiteral("无法导出到 %1：%2").arg(QDir::toNativeSeparators(path), *failure));
         return false;
     }
     m_window.ui.StatusBar1->setPanelText(

@@ -166,7 +166,8 @@ void Tfrmkova::initialiseState()
     m_state.JdUnionId.clear();
     m_state.AccountReplyExpected = true;
     m_state.TempDir = GetTempDirectory();
-    PictureCache(m_state.TempDir).ensureFolder();
+    // A folder that cannot be had costs the pictures only: the start goes on.
+    PictureCache(m_state.TempDir).prepareFolder();
 }
 
 void Tfrmkova::showStartPage()

@@ -171,6 +171,11 @@ private:
     bool dropSearchNavigation();
     void continueReading();
     void finishReading();
+    // The end of a reading, done or `failed`: the grid in its order, the panel down (when
+    // `inView`), the status bar's count, the pictures of the stored rows.
+    void endReading(struct PageReading& reading, bool inView, bool failed);
+    // What a search command that failed leaves: the panel down, the stored rows listed.
+    void searchFailed();
     std::shared_ptr<struct PageReading> m_reading; // the page being read, if any
     static constexpr int ReadingSliceMs = 16;
     // The thumbnails (UzjmThumbnails.cpp): a fetcher of `items` for `grid`'s rows, the first

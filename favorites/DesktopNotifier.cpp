@@ -7,13 +7,79 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace kova {
+namespace {
+
+bool isBidiControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
+// A right-to-left override in a name would show the rest of the line reversed.
+QString withoutBidiControls(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (!isBidiControl(c))
+            out.append(c);
+    }
+    return out;
+}
+
+} // namespace
+
+QString NotificationBody(const QString& text, bool serverReadsMarkup)
+{
+    const QString plain = withoutBidiControls(text);
+    if (!serverReadsMarkup)
+        return plain;
+    QString escaped;
+    escaped.reserve(plain.size() + plain.size() / 8);
+    for (const QChar c : plain) {
+        if (c == QLatin1Char('&'))
+            escaped += QLatin1String("&amp;");
+        else if (c == QLatin1Char('<'))
+            escaped += QLatin1String("&lt;");
+        else if (c == QLatin1Char('>'))
+            escaped += QLatin1String("&gt;");
+        else
+            escaped += c;
+    }
+    return escaped;
+}
 
 DesktopNotifier::DesktopNotifier(const QDBusConnection& bus, QObject* parent) : QObject(parent), m_bus(bus)
 {
     // Any sender: the service's unique name changes when it restarts.
     m_bus.connect(QString(), Path, Service, QStringLiteral("ActionInvoked"), this,
                   SLOT(onActionInvoked(uint, QString)));
+    if (m_bus.isConnected())
+        askCapabilities();
+}
+
+void DesktopNotifier::askCapabilities()
+{
+    m_asking = true;
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(Service, Path, Service, QStringLiteral("GetCapabilities"));
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        m_asking = false;
+        const QDBusPendingReply<QStringList> reply = *w;
+        // Without an answer the markup stays unknown, and is asked again before the next
+        // notice: the service may start later.
+        if (!reply.isError())
+            m_markup = reply.value().contains(QStringLiteral("body-markup")) ? BodyMarkup::Read
+                                                                             : BodyMarkup::NotRead;
+        const std::vector<Notice> waiting = std::exchange(m_waiting, {});
+        for (const Notice& notice : waiting)
+            send(notice);
+    });
 }
 
 void DesktopNotifier::notify(const QString& summary, const QString& body)
@@ -22,10 +88,23 @@ void DesktopNotifier::notify(const QString& summary, const QString& body)
         emit unavailable(QStringLiteral("no session bus"));
         return;
     }
+    if (m_markup == BodyMarkup::Unknown) {
+        m_waiting.push_back({summary, body});
+        if (!m_asking)
+            askCapabilities();
+        return;
+    }
+    send({summary, body});
+}
+
+void DesktopNotifier::send(const Notice& notice)
+{
     QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Service, QStringLiteral("Notify"));
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("kova"));
-    call << ApplicationTitle << uint(0) << QStringLiteral("kova") << summary << body
+    // The summary is plain text to every server.
+    call << ApplicationTitle << uint(0) << QStringLiteral("kova") << NotificationBody(notice.summary, false)
+         << NotificationBody(notice.body, m_markup != BodyMarkup::NotRead)
          << QStringList{QStringLiteral("default"), QStringLiteral("查看")} << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

@@ -23,6 +23,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -196,6 +198,42 @@ int run(const QString& root)
     }
     out.write(QStringLiteral("decipher"), QStringLiteral("default-version"),
               kova::DefaultVersionCipher().toLatin1());
+
+    // Export tables (records split by U+001E, cells by U+001F, after a byte whose bits mark
+    // the number columns) and notification bodies, with the texts a hostile page may hold.
+    const auto table = [](std::initializer_list<QStringList> records) {
+        QStringList lines;
+        for (const QStringList& r : records)
+            lines << r.join(QChar(0x1F));
+        return QByteArray(1, char(0b00011000)) + lines.join(QChar(0x1E)).toUtf8();
+    };
+    out.write(QStringLiteral("csv"), QStringLiteral("result-grid"),
+              table({{QStringLiteral("商品名称"), QStringLiteral("精准"), QStringLiteral("优惠"),
+                      QStringLiteral("价格"), QStringLiteral("人气"), QStringLiteral("商家")},
+                     {QStringLiteral("小米 14 \"旗舰\", 黑色"), QStringLiteral("精准比价"),
+                      QStringLiteral("满 300 减 30"), QStringLiteral("3999.00"), QStringLiteral("1200"),
+                      QStringLiteral("京东商城")},
+                     {QStringLiteral("=HYPERLINK(\"http://evil.example/\",\"click\")"), QString(),
+                      QStringLiteral("=1+1"), QStringLiteral("-5"), QStringLiteral("+2*3"),
+                      QStringLiteral("@SUM(A1:A2)")},
+                     {QStringLiteral("\t制表"), QStringLiteral("\r回车"), QStringLiteral("\n换行"),
+                      QStringLiteral("1e308"), QStringLiteral("abc"), QStringLiteral(" =1")},
+                     {QStringLiteral("\u202E反向\u202C"), QStringLiteral("\u2066隔离\u2069"),
+                      QStringLiteral("1,299.00"), QStringLiteral("NaN"), QString(), QString()}}));
+    out.write(QStringLiteral("csv"), QStringLiteral("favorites-grid"),
+              table({{QStringLiteral("商品名称"), QStringLiteral("精准"), QStringLiteral("收藏时间"),
+                      QStringLiteral("收藏价格"), QStringLiteral("更新价格"), QStringLiteral("商家")},
+                     {QStringLiteral("两行\r\n名称"), QString(), QStringLiteral("2024-01-01 10:00"),
+                      QStringLiteral("58.50"), QStringLiteral("-58.50"), QStringLiteral("天猫商城")}}));
+    const std::pair<const char*, QString> bodies[] = {
+        {"price-drops", QStringLiteral("2 件收藏商品降价\n小米 14 ￥3999 → ￥3799\n<b>粗</b> &amp; "
+                                       "<img src=\"/dev/zero\"> ￥10 → ￥9")},
+        {"markup",
+         QStringLiteral("<a href=\"http://evil.example/\">账户异常! 请立即访问</a>&lt;&#60;&#x3c;&nbsp;")},
+        {"bidi", QStringLiteral("\u202A\u202B\u202C\u202D\u202E\u2066\u2067\u2068\u2069 ABC")},
+    };
+    for (const auto& [name, body] : bodies)
+        out.write(QStringLiteral("notification_body"), QLatin1String(name), body.toUtf8());
 
     server.stop();
     std::printf("kova-fuzz-corpus: %d files in %s\n", out.files(), qPrintable(root));

@@ -17,7 +17,7 @@ namespace kova::standin {
 
 namespace {
 
-const std::array<std::pair<Fault, QString>, 9> faultNames = {{
+const std::array<std::pair<Fault, QString>, 10> faultNames = {{
     {Fault::None, u"None"_s},
     {Fault::DropMidBody, u"DropMidBody"_s},
     {Fault::Stall, u"Stall"_s},
@@ -27,6 +27,7 @@ const std::array<std::pair<Fault, QString>, 9> faultNames = {{
     {Fault::InvalidGbk, u"InvalidGbk"_s},
     {Fault::Utf8Declared, u"Utf8Declared"_s},
     {Fault::HugePage, u"HugePage"_s},
+    {Fault::Trickle, u"Trickle"_s},
 }};
 
 QString hostKindName(HostKind kind)
@@ -202,6 +203,21 @@ void StandInServer::Impl::handle(HostKind kind, const httplib::Request& req, htt
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 return false;
             });
+    } else if (active == Fault::Trickle) {
+        auto data = std::make_shared<QByteArray>(body);
+        res.set_content_provider(static_cast<size_t>(body.size()), type,
+                                 [this, data](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset > 0) {
+                                         const auto next =
+                                             std::chrono::steady_clock::now() + std::chrono::seconds(1);
+                                         while (!stopping && std::chrono::steady_clock::now() < next)
+                                             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                         if (stopping)
+                                             return false;
+                                     }
+                                     // False once the client has gone: the reply ends there.
+                                     return sink.write(data->constData() + offset, 1);
+                                 });
     } else {
         res.set_content(body.constData(), static_cast<size_t>(body.size()), type);
     }

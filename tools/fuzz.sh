@@ -31,7 +31,12 @@ if [ ! -f "$build/build.ninja" ]; then
     "-DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -fno-sanitize-recover=undefined" \
     "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link -fno-sanitize-recover=undefined" >/dev/null
 fi
-nice -n 10 cmake --build "$build" -j2 --target kova_fuzz
+# Named targets are built alone (the corpus writer only when a seed folder is missing).
+if [ ${#wanted[@]} -gt 0 ] && [ "$corpus_only" = 0 ]; then
+  nice -n 10 cmake --build "$build" -j2 --target "${wanted[@]}"
+else
+  nice -n 10 cmake --build "$build" -j2 --target kova_fuzz
+fi
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}"
@@ -43,6 +48,7 @@ for exe in "$build"/fuzz/fuzz_*; do
 done
 
 write_corpus() {
+  nice -n 10 cmake --build "$build" -j2 --target kova-fuzz-corpus
   # The server's static tables (patterns, the huge-page filler) live as long as the process: no
   # leak check.
   ASAN_OPTIONS=detect_leaks=0 "$build/fuzz/kova-fuzz-corpus" "$top/fuzz/corpus"
@@ -52,6 +58,9 @@ if [ "$corpus_only" = 1 ]; then
   exit 0
 fi
 for t in "${targets[@]}"; do
+  if [ ${#wanted[@]} -gt 0 ] && [[ ! " ${wanted[*]} " =~ " $t " ]]; then
+    continue
+  fi
   if [ ! -d "$top/fuzz/corpus/${t#fuzz_}" ]; then
     write_corpus
     break

@@ -2,6 +2,7 @@
 // against the stand-in server on loopback; the alerts go to a small fake notification
 // service on a private session bus (dbus-daemon started by the test).
 #include "app/PriceFeatures.h"
+#include "favorites/DesktopNotifier.h"
 #include "favorites/PriceDrops.h"
 #include "server/Catalogue.h"
 #include "service/HttpClient.h"
@@ -16,11 +17,17 @@
 #include <QClipboard>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QProcess>
 #include <QSettings>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace kova {
 namespace {
@@ -28,8 +35,9 @@ namespace {
 using standin::Catalogue;
 using test::waitUntil;
 
-// The desktop's notification service as far as Kova uses it.
-class FakeNotifications : public QObject {
+// The desktop's notification service as far as Kova uses it. Its capabilities name no
+// body markup unless told; `capabilitiesFail` makes GetCapabilities an error.
+class FakeNotifications : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
@@ -40,8 +48,18 @@ public:
     };
     std::vector<Call> calls;
     uint lastId = 0;
+    QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
+    bool capabilitiesFail = false;
+    int capabilityCalls = 0;
 
 public slots:
+    QStringList GetCapabilities()
+    {
+        ++capabilityCalls;
+        if (capabilitiesFail)
+            sendErrorReply(QDBusError::NotSupported, QStringLiteral("no capabilities today"));
+        return capabilities;
+    }
     uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
                 const QStringList& actions, const QVariantMap&, int)
     {
@@ -287,6 +305,73 @@ TEST_F(PriceFeaturesTest, MenuCopiesTheLinkShowsTheChartAndExportsTheRowsAsListe
     EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("无法导出到 "))) << messages[0].text.toStdString();
 }
 
+// While it lives, this process may write only `bytes` into any file, as a full disk
+// would allow. The limit is the process's own rather than a child's: a child of the window
+// would inherit its threads' locks. It is held only while the export writes its one file.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_before);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
+        const rlimit small{bytes, m_before.rlim_max};
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_before);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_before{};
+    void (*m_handler)(int) = SIG_DFL;
+};
+
+TEST_F(PriceFeaturesTest, AnExportOntoAFullDiskKeepsTheOldFileAndSaysSo)
+{
+    start();
+    search(QStringLiteral("test6"));
+    ASSERT_TRUE(fetchersDone());
+    const QString folder = db.folder() + QStringLiteral("/exports");
+    const QString path = folder + QStringLiteral("/out.csv");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray old = QStringLiteral("\uFEFF旧的导出,1\r\n").toUtf8();
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    features().setSavePathChooser([&](const QString&) { return path; });
+    const QString status = window->ui.StatusBar1->panelText(0);
+    messages.clear();
+    QAction* exportAction = action(features().gridMenu(results(), 0), QStringLiteral("导出为 CSV…"));
+    ASSERT_NE(exportAction, nullptr);
+    {
+        const FileSizeLimit full(512); // the six rows need more than twice that
+        exportAction->trigger();
+    }
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, Message::Kind::Error);
+    EXPECT_TRUE(messages[0].text.startsWith(
+        QStringLiteral("无法导出到 %1：磁盘空间不足，文件未能写完").arg(QDir::toNativeSeparators(path))))
+        << messages[0].text.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    file.close();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.csv")});
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), status) << "no success is reported";
+
+    // With room on the disk the same export goes through.
+    action(features().gridMenu(results(), 0), QStringLiteral("导出为 CSV…"))->trigger();
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_GT(QFileInfo(path).size(), 1024);
+    EXPECT_TRUE(window->ui.StatusBar1->panelText(0).startsWith(QStringLiteral("已导出 6 条记录到 ")));
+}
+
 TEST_F(PriceFeaturesTest, SettingsTurnTheChecksOffAndOn)
 {
     start();
@@ -406,6 +491,79 @@ TEST_F(PriceAlertTest, WithoutANotificationServiceTheStatusBarTells)
     EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("2 件收藏商品降价"));
     EXPECT_TRUE(messages.empty()) << "no error";
     EXPECT_TRUE(fake.calls.empty());
+}
+
+// The notifier alone against the fake service: what reaches the service of each kind, with a
+// name a page may hold.
+class NotifierTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(bus.address().isEmpty()) << "dbus-daemon did not start";
+        service = bus.connect(QStringLiteral("notifier-service"));
+        ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
+                                           QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    }
+    // Made on first use; a notice given at once reaches the service before the answer to
+    // the capabilities could have.
+    DesktopNotifier& notifier()
+    {
+        if (!m_notifier)
+            m_notifier = std::make_unique<DesktopNotifier>(bus.connect(QStringLiteral("notifier-client")));
+        return *m_notifier;
+    }
+    const FakeNotifications::Call& nextCall()
+    {
+        const size_t before = m_seen++;
+        EXPECT_TRUE(waitUntil([&] { return fake.calls.size() > before; }, 10000));
+        static const FakeNotifications::Call none;
+        return fake.calls.size() > before ? fake.calls[before] : none;
+    }
+
+    static inline const QString Name =
+        QStringLiteral("<b>粗</b> &amp; <img src=\"/dev/zero\">\u202E逆序\u2066");
+    static inline const QString Escaped =
+        QStringLiteral("&lt;b&gt;粗&lt;/b&gt; &amp;amp; &lt;img src=\"/dev/zero\"&gt;逆序");
+    static inline const QString Plain = QStringLiteral("<b>粗</b> &amp; <img src=\"/dev/zero\">逆序");
+
+    PrivateBus bus;
+    QDBusConnection service{QString()};
+    FakeNotifications fake;
+    std::unique_ptr<DesktopNotifier> m_notifier;
+    size_t m_seen = 0;
+};
+
+TEST_F(NotifierTest, AServerThatReadsMarkupGetsTheBodyEscapedAndThePlainSummary)
+{
+    fake.capabilities << QStringLiteral("body-markup");
+    notifier().notify(QStringLiteral("商品降价通知 <i>\u202E"), Name);
+    const FakeNotifications::Call& call = nextCall();
+    EXPECT_EQ(call.body, Escaped);
+    EXPECT_EQ(call.summary, QStringLiteral("商品降价通知 <i>"));
+    EXPECT_EQ(notifier().bodyMarkup(), DesktopNotifier::BodyMarkup::Read);
+    notifier().notify(QStringLiteral("s"), QStringLiteral("a<b"));
+    EXPECT_EQ(nextCall().body, QStringLiteral("a&lt;b"));
+    EXPECT_EQ(fake.capabilityCalls, 1) << "asked once";
+}
+
+TEST_F(NotifierTest, APlainServerGetsTheTextWithoutBidiControls)
+{
+    notifier().notify(QStringLiteral("s"), Name);
+    EXPECT_EQ(nextCall().body, Plain);
+    EXPECT_EQ(notifier().bodyMarkup(), DesktopNotifier::BodyMarkup::NotRead);
+}
+
+TEST_F(NotifierTest, AServerThatDoesNotTellGetsItEscapedAndIsAskedAgain)
+{
+    fake.capabilitiesFail = true;
+    notifier().notify(QStringLiteral("s"), Name);
+    EXPECT_EQ(nextCall().body, Escaped);
+    EXPECT_EQ(notifier().bodyMarkup(), DesktopNotifier::BodyMarkup::Unknown);
+    fake.capabilitiesFail = false;
+    notifier().notify(QStringLiteral("s"), Name);
+    EXPECT_EQ(nextCall().body, Plain);
+    EXPECT_EQ(fake.capabilityCalls, 2);
 }
 
 } // namespace

@@ -14,8 +14,10 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <unistd.h>
@@ -399,9 +401,24 @@ TEST_F(Faults, FavoritesPicturesThatStallCostOneTimeOutAndTheWindowAnswers)
     EXPECT_TRUE(messages.empty());
 }
 
-// A row that cannot be stored halfway through the page: what was stored stays listed and
-// counted, the progress panel goes, the error is reported once and the stored rows get
-// their pictures.
+// The grid, kvdb.dat and the status bar agree on the rows a reading stored.
+::testing::AssertionResult gridMatchesStore(Tfrmkova& window, const TempDatabase& db)
+{
+    const int stored = db.count(QStringLiteral("cxnr"));
+    const QString status = window.ui.StatusBar1->panelText(0);
+    if (window.ADOQuery2.recordCount() != stored)
+        return ::testing::AssertionFailure()
+               << "grid " << window.ADOQuery2.recordCount() << ", cxnr " << stored;
+    if (status != SearchEndStatus(stored, 0))
+        return ::testing::AssertionFailure() << "status " << status.toStdString() << ", cxnr " << stored;
+    if (window.ui.suiImagePanel1->isVisible())
+        return ::testing::AssertionFailure() << "the progress panel is still up";
+    return ::testing::AssertionSuccess();
+}
+
+// A row that cannot be stored halfway through the page: the slice it is in leaves no row
+// behind, what was stored stays listed and counted, the progress panel goes, the error is
+// reported once and the stored rows get their pictures.
 TEST_F(Faults, ReaderErrorLeavesTheWindowWhole)
 {
     start();
@@ -411,13 +428,66 @@ TEST_F(Faults, ReaderErrorLeavesTheWindowWhole)
     search(QStringLiteral("test20"));
     EXPECT_EQ(errors().size(), 1);
     EXPECT_EQ(messages.size(), 1u);
-    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
-    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 4 条记录"));
-    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 4);
-    EXPECT_EQ(window->ADOQuery2.recordCount(), 4);
-    ASSERT_EQ(window->fetchers().size(), 1u);
+    EXPECT_LT(db.count(QStringLiteral("cxnr")), 5);
+    EXPECT_TRUE(gridMatchesStore(*window, db));
     ASSERT_TRUE(fetchersDone());
-    EXPECT_EQ(thumbnails().size(), 4);
+    EXPECT_EQ(thumbnails().size(), db.count(QStringLiteral("cxnr")));
+}
+
+// kvdb.dat full in the middle of a 5,000-row page: the slices before stay, the failed one
+// leaves the grid, the user reads that the disk is full, and the next search works.
+TEST_F(Faults, FullDatabaseFileInTheMiddleOfALargePageKeepsGridAndStoreAlike)
+{
+    startSettled();
+    const int pages = db.scalar(QStringLiteral("pragma page_count")).toInt();
+    window->ADOConnection1.execute(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 150));
+    search(QStringLiteral("test5000"));
+    ASSERT_FALSE(errors().isEmpty());
+    EXPECT_TRUE(std::any_of(errors().begin(), errors().end(), [](const QString& e) {
+        return e.startsWith(QStringLiteral("磁盘已满"));
+    })) << errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(errors().at(0).endsWith(QStringLiteral("database or disk is full")))
+        << errors().at(0).toStdString();
+    const int stored = db.count(QStringLiteral("cxnr"));
+    EXPECT_GT(stored, 0);
+    EXPECT_LT(stored, 5000);
+    EXPECT_TRUE(gridMatchesStore(*window, db));
+    EXPECT_FALSE(window->readingPage());
+    EXPECT_EQ(db.scalar(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+
+    window->ADOConnection1.execute(QStringLiteral("PRAGMA max_page_count = 1073741823"));
+    messages.clear();
+    search(QStringLiteral("test13"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+    EXPECT_TRUE(gridMatchesStore(*window, db));
+}
+
+// The same with the file system refusing the write (a file size limit in the driver's
+// process): the rows the driver saw posted and counted are the rows kvdb.dat holds.
+TEST_F(Faults, FileSizeLimitDuringAReadingKeepsGridAndStoreAlike)
+{
+    startSettled();
+    window.reset(); // the driver's window alone writes kvdb.dat
+    qint64 largest = 0;
+    for (const QString& name : {QStringLiteral("kvdb.dat"), QStringLiteral("kvdb.dat-wal")})
+        largest = std::max(largest, QFileInfo(db.folder() + QLatin1Char('/') + name).size());
+    DriverProcess driver(driverProgram(), db.folder(), db.tempDir());
+    driver.start({server.serviceUrl(), server.versionUrl(), server.directoryUrl(),
+                  QStringLiteral("search-fsize"), QStringLiteral("test5000"),
+                  QString::number(largest + 400 * 1024)});
+    EXPECT_TRUE(driver.finish(120000)) << driver.lines().join(QLatin1Char('\n')).toStdString();
+    const QStringList errorsSeen = driver.linesStartingWith(QStringLiteral("message error "));
+    ASSERT_FALSE(errorsSeen.isEmpty()) << driver.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(std::any_of(errorsSeen.begin(), errorsSeen.end(), [](const QString& e) {
+        return e.startsWith(QStringLiteral("磁盘已满"));
+    })) << errorsSeen.join(QLatin1Char('\n')).toStdString();
+    const int stored = db.count(QStringLiteral("cxnr"));
+    EXPECT_LT(stored, 5000);
+    EXPECT_EQ(driver.linesStartingWith(QStringLiteral("done search rows=")),
+              QStringList{QString::number(stored)});
+    EXPECT_EQ(driver.linesStartingWith(QStringLiteral("status ")), QStringList{SearchEndStatus(stored, 0)});
+    EXPECT_EQ(driver.linesStartingWith(QStringLiteral("posted cxnr ")).size(), stored);
+    EXPECT_EQ(db.scalar(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
 }
 
 TEST_F(Faults, FavoritePicturesThatFailLeaveTheRowsWithoutPictures)
@@ -457,6 +527,14 @@ TEST_F(Faults, DatabaseHeldBusyByAnotherProgramIsReportedAndLosesNothing)
     EXPECT_FALSE(window->wbwebb.isLoading());
     ASSERT_EQ(errors().size(), 1);
     EXPECT_TRUE(errors().at(0).contains(QStringLiteral("locked"))) << errors().at(0).toStdString();
+    // The window is ready for the next search: no panel, the stored rows listed, Esc harmless.
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(window->ADOQuery2.recordCount(), 20);
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("比价搜索结果有: 20 条记录"));
+    EXPECT_FALSE(window->ui.btn1->isEnabled());
+    EXPECT_TRUE(window->ui.btn2->isEnabled());
+    window->stopSearch();
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
     EXPECT_TRUE(holder.finish(10000));
 
     // Nothing was emptied by the failed command, and the next search goes through.
@@ -484,6 +562,12 @@ TEST_F(Faults, PageArrivingWhileTheDatabaseIsBusyIsReportedOnce)
     settle(300);
     EXPECT_EQ(errors().size(), 1);
     EXPECT_EQ(messagesWith(NoNetwork), 0);
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_FALSE(window->readingPage());
+    // A panel left up by anything else goes with Esc.
+    window->ui.suiImagePanel1->setVisible(true);
+    window->stopSearch();
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
     EXPECT_TRUE(holder.finish(10000));
     EXPECT_EQ(db.scalar(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
 
