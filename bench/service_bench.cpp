@@ -22,7 +22,6 @@
 
 #include <malloc.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -33,26 +32,6 @@
 #include <thread>
 
 namespace {
-
-// The offers of a page of `rows` rows: the catalogue's own up to its largest keyword, beyond
-// it pages of that size of keywords of their own one after another, numbered on.
-QList<kova::standin::Offer> offersOf(int rows)
-{
-    using kova::standin::Catalogue;
-    if (rows <= Catalogue::maxRows)
-        return Catalogue::offers(QStringLiteral("test%1").arg(rows));
-    QList<kova::standin::Offer> offers;
-    offers.reserve(rows);
-    for (int part = 1; offers.size() < rows; ++part) {
-        const int size = std::min<int>(Catalogue::maxRows, rows - static_cast<int>(offers.size()));
-        for (kova::standin::Offer& offer :
-             Catalogue::offers(QStringLiteral("test%1-part%2").arg(size).arg(part))) {
-            offer.bh = static_cast<int>(offers.size()) + 1;
-            offers.append(std::move(offer));
-        }
-    }
-    return offers;
-}
 
 QString resultPage(int rows)
 {
@@ -208,8 +187,8 @@ long long statusKb(const char* field)
 int pageMemory(int rows)
 {
     const QString word = QStringLiteral("test%1").arg(rows);
-    QByteArray body = kova::gbk::encode(
-        kova::standin::pages::results(word, offersOf(rows), {}, QStringLiteral("http://127.0.0.1:1")));
+    QByteArray body = kova::gbk::encode(kova::standin::pages::results(
+        word, kova::standin::Catalogue::offers(word), {}, QStringLiteral("http://127.0.0.1:1")));
     ::malloc_trim(0);
     std::ofstream reset("/proc/self/clear_refs");
     reset << "5";
