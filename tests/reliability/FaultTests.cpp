@@ -5,17 +5,21 @@
 #include "tests/reliability/ReliabilityFixture.h"
 
 #include "favorites/FavoritesListReader.h"
+#include "results/ResultCellPainter.h"
 #include "results/ResultGridActions.h"
 #include "search/ResultPageReader.h"
+#include "server/HostileTexts.h"
 #include "service/HttpClient.h"
 #include "store/Cipher.h"
 #include "ui/DBGridEh.h"
+#include "ui/GridCanvas.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <algorithm>
 #include <cstdio>
@@ -74,6 +78,20 @@ protected:
         QCursor::setPos(grid.viewport()->mapToGlobal(grid.cellRect(0, column).center()));
         emit grid.CellClick(column);
         ASSERT_TRUE(waitUntil([this] { return !window->previewPending(); }, 10000));
+    }
+    QString fieldAt(int row, const QString& name) const
+    {
+        const Dataset& rows = window->ADOQuery2;
+        return rows.fieldAt(row, static_cast<int>(rows.fieldNames().indexOf(name))).toString();
+    }
+    // What the picture cell of `row` shows once drawn: its text, or "[picture]".
+    QString drawnPictureText(int row)
+    {
+        DBGridEh& grid = *window->ui.DBGridEh1;
+        RecordingGridCanvas canvas;
+        const QRect cell = grid.cellRect(row, pictureColumn());
+        grid.drawCell(canvas, cell, row, pictureColumn());
+        return canvas.visibleText(cell, QStringLiteral("[picture]"));
     }
     QString largePicture(const QString& cph) const
     {
@@ -196,6 +214,51 @@ TEST_F(Faults, StalledPageIsSupersededByTheNextSearch)
     EXPECT_EQ(messagesWith(NoNetwork), 0);
 }
 
+TEST_F(Faults, TricklingPageEndsAsAFailedLoadWithTheMessage)
+{
+    start();
+    // A byte a second: never a stall, so only the low-speed bound (two seconds here, half a
+    // minute in the program) ends the load.
+    const LowSpeedTime bound(std::chrono::seconds(2));
+    window->wbwebb.setStallTimeout(std::chrono::hours(1));
+    server.setFault(Fault::Trickle, QStringLiteral("/ListAll.aspx"));
+    search(QStringLiteral("test20"));
+    EXPECT_TRUE(window->wbwebb.lastLoadFailed());
+    EXPECT_TRUE(window->wbwebb.documentText().contains(QStringLiteral("服务器发送数据太慢")));
+    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 0 条记录"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+
+    server.setFault(Fault::None);
+    messages.clear();
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Faults, EscStopsATricklingPageAtOnce)
+{
+    start();
+    server.setFault(Fault::Trickle, QStringLiteral("/ListAll.aspx"));
+    window->ui.edt_key->setText(QStringLiteral("test20"));
+    window->ui.suiButton4->click();
+    ASSERT_TRUE(
+        waitUntil([this] { return requestsWith(QStringLiteral("/ListAll.aspx?word=test20")) == 1; }, 20000));
+    settle(1500); // bytes are coming: the page is trickling, not waiting to start
+    ASSERT_TRUE(window->wbwebb.isLoading());
+    ASSERT_TRUE(window->ui.suiImagePanel1->isVisible());
+
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window->ui.Edt_word, Qt::Key_Escape);
+    EXPECT_FALSE(window->wbwebb.isLoading());
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("已停止搜索"));
+    settle(500);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+}
+
 TEST_F(Faults, TenMegabytePageGivesItsRows)
 {
     start();
@@ -292,6 +355,51 @@ INSTANTIATE_TEST_SUITE_P(Reliability, PictureFaults,
                          ::testing::Values(Fault::DropMidBody, Fault::Stall, Fault::ErrorStatus,
                                            Fault::TruncatedJpeg, Fault::HtmlAsPicture),
                          [](const auto& info) { return standin::faultName(info.param).toStdString(); });
+
+TEST_F(Faults, PictureNoDecoderCanUseSaysNoPictureAndComesAgain)
+{
+    start();
+    search(QStringLiteral("test20-badpic"));
+    ASSERT_TRUE(fetchersDone());
+    const PictureCache cache(window->state().TempDir);
+    int bad = -1;
+    for (int row = 0; row < window->ADOQuery2.recordCount(); ++row) {
+        if (fieldAt(row, QStringLiteral("xtp")).contains(QLatin1String("/pic/huge/")))
+            bad = row;
+    }
+    ASSERT_GE(bad, 0);
+    // The download was refused before it was kept: nothing in the cache, "暂无图片" drawn.
+    EXPECT_FALSE(QFile::exists(cache.thumbnailPath(fieldAt(bad, QStringLiteral("cph")))));
+    EXPECT_EQ(drawnPictureText(bad), NoPictureText);
+    EXPECT_EQ(thumbnails().size(), 19);
+
+    // Such a file in the cache already (an older version kept it): the grid removes it.
+    const int other = bad == 0 ? 1 : 0;
+    const QString cph = fieldAt(other, QStringLiteral("cph"));
+    const QString path = cache.thumbnailPath(cph);
+    ASSERT_TRUE(QFile::exists(path));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(standin::hugeHeaderJpeg());
+    }
+    EXPECT_EQ(drawnPictureText(other), NoPictureText);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(drawnPictureText(other), NoPictureText); // remembered, not decoded again
+
+    // The next search fetches it again, and it is drawn as a picture.
+    server.clearLog();
+    search(QStringLiteral("test20-badpic"));
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(requestsWith(QStringLiteral("/pic/") + cph + QStringLiteral(".jpg")), 1);
+    int again = -1;
+    for (int row = 0; row < window->ADOQuery2.recordCount(); ++row)
+        again = fieldAt(row, QStringLiteral("cph")) == cph ? row : again;
+    ASSERT_GE(again, 0);
+    EXPECT_EQ(drawnPictureText(again), QStringLiteral("[picture]"));
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(QLatin1Char('\n')).toStdString();
+}
 
 // --- favorites list ------------------------------------------------------------------------
 
