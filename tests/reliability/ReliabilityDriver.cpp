@@ -4,6 +4,7 @@
 //   posted cxnr <cph> | posted scnr <cph>   a row was posted (it is in kvdb.dat now)
 //   message <error|info|question> <text>   a message the user would have seen
 //   done <what> rows=<n>                   a search or list has been read
+//   vmhwm-read <kB>                        the peak resident memory when a search has been read
 //   vmhwm <kB>                             the peak resident memory at the end
 //
 // usage: kova-reliability-driver <service url> <version url> <directory url> <command> [args]
@@ -138,8 +139,9 @@ public:
         m_window->ui.edt_key->setText(word);
         m_window->ui.suiButton4->click();
         const bool done = waitUntil(
-            [&] { return status.panelText(0).startsWith(QStringLiteral("本次搜索结果有")); }, 120000);
+            [&] { return status.panelText(0).startsWith(QStringLiteral("本次搜索结果有")); }, 900000);
         say(QStringLiteral("done search rows=%1").arg(m_window->ADOQuery2.recordCount()));
+        say(QStringLiteral("vmhwm-read ") + peakMemoryKb());
         say(QStringLiteral("status ") + status.panelText(0));
         return done;
     }
