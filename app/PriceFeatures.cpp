@@ -15,6 +15,7 @@
 #include "ui/DBGridEh.h"
 #include "ui/PriceChartWindow.h"
 #include "ui/SettingsWindow.h"
+#include "ui/ShownText.h"
 #include "ui/StatusBar.h"
 
 #include <QClipboard>
@@ -51,6 +52,12 @@ QString rowPrice(const Tfrmkova& window, DBGridEh& grid, int row)
     if (!rows)
         return {};
     return rowText(*rows, row, isResultGrid(window, grid) ? QStringLiteral("jg") : QStringLiteral("gxjg"));
+}
+
+// A price the grid shows as one: a text drawn as "价格未知" gets no verdict.
+std::optional<qint64> ShownPriceInFen(const QString& text)
+{
+    return IsShownPrice(text) ? PriceInFen(text) : std::nullopt;
 }
 
 bool isPriceField(const QString& field)
@@ -174,7 +181,7 @@ QString PriceFeatures::toolTip(DBGridEh& grid, int row, int col)
     const Dataset* rows = grid.dataset();
     if (!rows || col < 0 || col >= grid.columnCountEh() || !isPriceField(grid.column(col).field))
         return {};
-    const auto fen = PriceInFen(rowText(*rows, row, grid.column(col).field));
+    const auto fen = ShownPriceInFen(rowText(*rows, row, grid.column(col).field));
     const QString cph = rowText(*rows, row, QStringLiteral("cph"));
     if (!fen || cph.isEmpty() || !m_history.isOn())
         return {};
@@ -193,7 +200,8 @@ bool PriceFeatures::eventFilter(QObject* watched, QEvent* event)
             Guarded([&] { text = toolTip(*grid, index.row(), index.column()); });
             if (text.isEmpty())
                 return false;
-            QToolTip::showText(help->globalPos(), text, grid->viewport(), grid->visualRect(index));
+            QToolTip::showText(help->globalPos(), PlainToolTip(text), grid->viewport(),
+                               grid->visualRect(index));
             return true;
         }
     }
@@ -245,7 +253,7 @@ PriceChartWindow* PriceFeatures::showChart(DBGridEh& grid, int row)
     if (cph.isEmpty())
         return nullptr;
     std::vector<DayPrice> days = m_history.days(cph);
-    const auto fen = PriceInFen(rowPrice(m_window, grid, row));
+    const auto fen = ShownPriceInFen(rowPrice(m_window, grid, row));
     QString verdict = fen ? PriceToolTip(*fen, days, m_history.today()) : VerdictText(Verdict::TooFewDays);
     verdict.replace(QLatin1Char('\n'), QStringLiteral("  "));
     auto* window = new PriceChartWindow(rowText(*rows, row, QStringLiteral("cpmc")), std::move(days), verdict,

@@ -6,9 +6,11 @@
 #include "service/Requests.h"
 #include "store/Error.h"
 #include "store/PictureCache.h"
+#include "store/PlainText.h"
 #include "store/SettingsRecord.h"
 #include "ui/DBGridEh.h"
 #include "ui/Messages.h"
+#include "ui/ShownText.h"
 #include "ui/Skin.h"
 #include "ui/SkinFrame.h"
 #include "ui/StatusBar.h"
@@ -166,7 +168,8 @@ void Tfrmkova::initialiseState()
     m_state.JdUnionId.clear();
     m_state.AccountReplyExpected = true;
     m_state.TempDir = GetTempDirectory();
-    PictureCache(m_state.TempDir).ensureFolder();
+    // A folder that cannot be had costs the pictures only: the start goes on.
+    PictureCache(m_state.TempDir).prepareFolder();
 }
 
 void Tfrmkova::showStartPage()
@@ -202,8 +205,9 @@ void Tfrmkova::showVersionCaption()
     const QString caption = QStringLiteral(" Kova比价软件 V%1.%2 （Tavi版）")
                                 .arg(m_state.VersionCode.at(0))
                                 .arg(m_state.VersionCode.at(1));
-    setWindowTitle(caption);
-    ui.suiForm1->setCaption(caption);
+    // The version comes from a page: shown as the text it is.
+    setWindowTitle(PlainWindowTitle(caption));
+    ui.suiForm1->setCaption(StripBidiControls(caption));
 }
 
 namespace {

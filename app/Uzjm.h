@@ -171,6 +171,11 @@ private:
     bool dropSearchNavigation();
     void continueReading();
     void finishReading();
+    // The end of a reading, done or `failed`: the grid in its order, the panel down (when
+    // `inView`), the status bar's count, the pictures of the stored rows.
+    void endReading(struct PageReading& reading, bool inView, bool failed);
+    // What a search command that failed leaves: the panel down, the stored rows listed.
+    void searchFailed();
     std::shared_ptr<struct PageReading> m_reading; // the page being read, if any
     static constexpr int ReadingSliceMs = 16;
     // The thumbnails (UzjmThumbnails.cpp): a fetcher of `items` for `grid`'s rows, the first
@@ -190,6 +195,9 @@ private:
     std::chrono::milliseconds m_pictureStallTimeout = HttpClient::DefaultStallTimeout;
     QElapsedTimer m_progressClock;
     static constexpr qint64 ProgressRepaintMs = 40;
+    // The progress label shows a row's name: a name longer than the label can ever show is
+    // cut, so a 100 KB name costs no more to lay out than a short one.
+    static constexpr int ProgressLabelChars = 1024;
     int m_getCxnrRuns = 0;
 
     // Result grid state (UzjmResults.cpp).

@@ -154,8 +154,7 @@ void Tfrmkova::readAuxiliaryPage(Tfrmsc& aux)
     if (m_favoritesFetcher)
         m_favoritesFetcher->requestStop();
     m_favoritesFetcher.reset();
-    if (!outcome.pictures.empty()) {
-        PictureCache(m_state.TempDir).ensureFolder();
+    if (!outcome.pictures.empty() && PictureCache(m_state.TempDir).prepareFolder()) {
         m_favoritesFetcher = makeFetcher(std::move(outcome.pictures), ui.DBGridEh2);
     }
 

@@ -38,7 +38,8 @@ void Tfrmkova::DBGridEh1DrawColumnCell(GridCanvas& canvas, const QRect& rect, in
     trace::resultCellPainted();
     const ResultCellPainter painter(
         PictureCache(m_state.TempDir), [this](const QString& cph) { return FindPictureRecord(qry1, cph); },
-        [this](const QString& cph) { return m_thumbnailFailures->failed(cph); });
+        [this](const QString& cph) { return m_thumbnailFailures->failed(cph); },
+        [this](const QString& cph) { m_thumbnailFailures->record(cph, ThumbnailFetch::Failed); });
     painter.paint(canvas, rect, column.field, state,
                   [&] { ui.DBGridEh1->DefaultDrawColumnCell(canvas, rect, dataCol, column, state); });
 }

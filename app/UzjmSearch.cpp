@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QShortcut>
 #include <QTimer>
 
@@ -92,7 +93,7 @@ void Tfrmkova::suiButton4Click()
 void Tfrmkova::showProgress(int bar, const QString& label, bool paintNow)
 {
     ui.suiProgressBar1->setValue(std::clamp(bar, 0, 100));
-    ui.lbl2->setText(label);
+    ui.lbl2->setText(label.left(ProgressLabelChars));
     ui.suiImagePanel1->setVisible(true);
     ui.suiImagePanel1->raise();
     // While a long page is read the panel is drawn at a steady pace, not once per row:
@@ -120,28 +121,43 @@ void Tfrmkova::suiButton1Click()
     ui.btn3->setEnabled(true);
     showProgress(0, SearchWaitText);
 
-    // The request goes out first, so the old rows are removed while the page is on its way;
-    // the page is read only after this handler has returned. Built when the request goes
-    // out: a search made before the first-run account reply has come waits for it and is
-    // sent with that account.
-    const bool searching = !m_state.SearchWord.isEmpty();
-    if (searching) {
-        navigate(NavigationPurpose::Search, [this, word = m_state.SearchWord] {
-            return Requests().listAll(word, m_state.UserId, m_state.UserPassword);
-        });
-    }
     try {
+        // The request goes out first, so the old rows are removed while the page is on its
+        // way; the page is read only after this handler has returned. Built when the request
+        // goes out: a search made before the first-run account reply has come waits for it
+        // and is sent with that account.
+        const bool searching = !m_state.SearchWord.isEmpty();
+        if (searching) {
+            navigate(NavigationPurpose::Search, [this, word = m_state.SearchWord] {
+                return Requests().listAll(word, m_state.UserId, m_state.UserPassword);
+            });
+        }
         clearResultsForSearch();
+        if (!searching) {
+            // Nothing to search for: no request, and nothing would take the panel down.
+            ui.suiImagePanel1->setVisible(false);
+            ui.StatusBar1->setPanelText(0, IdleSearchText);
+        }
     } catch (...) {
-        // The old rows are still there: no page may be read into them.
+        // The old rows are still there: no page may be read into them. The window is left
+        // ready for the next search, with the rows kvdb.dat holds listed.
         dropSearchNavigation();
+        searchFailed();
         throw;
     }
-    if (!searching) {
-        // Nothing to search for: no request, and nothing would take the panel down.
-        ui.suiImagePanel1->setVisible(false);
-        ui.StatusBar1->setPanelText(0, IdleSearchText);
+}
+
+void Tfrmkova::searchFailed()
+{
+    ui.suiImagePanel1->setVisible(false);
+    try {
+        if (!ADOQuery2.isActive())
+            ADOQuery2.open();
+    } catch (const Error&) { // the grid stays empty; the error that ended the search is reported
     }
+    const int rows = ADOQuery2.recordCount();
+    ui.StatusBar1->setPanelText(0, rows > 0 ? QStringLiteral("比价搜索结果有: %1 条记录").arg(rows)
+                                            : IdleSearchText);
 }
 
 void Tfrmkova::clearResultsForSearch()
@@ -188,8 +204,13 @@ void Tfrmkova::stopSearch()
         finishReading();
         return;
     }
-    if (!dropSearchNavigation())
+    if (!dropSearchNavigation()) {
+        // Nothing is loading or being read: a panel still up is left over, and goes.
+        if (m_state.ListMode == ListMode::Results && ui.suiImagePanel1->isVisible() &&
+            !m_navigations.waiting(NavigationPurpose::AccountRequest))
+            ui.suiImagePanel1->setVisible(false);
         return;
+    }
     ui.suiImagePanel1->setVisible(false);
     ui.StatusBar1->setPanelText(0, SearchStoppedText);
 }
@@ -246,30 +267,25 @@ void Tfrmkova::continueReading()
                         !(reading->accountRequest && m_navigations.waiting(NavigationPurpose::Search));
     bool done = false;
     try {
-        // The slice's rows are committed before they are announced to the grid, so every
-        // row the window shows is stored. The account reply is read at once: the search
-        // waiting behind it goes out with the account it brings.
-        const Dataset::AppendBatch batch(ADOQuery2);
-        const CommitGroup commit(ADOConnection1);
+        // Each slice is stored whole before its rows are announced to the grid, or not at all,
+        // so every row the window shows is stored. The account reply is read at once: the
+        // search waiting behind it goes out with the account it brings.
         const QDeadlineTimer deadline = reading->accountRequest
                                             ? QDeadlineTimer(QDeadlineTimer::Forever)
                                             : QDeadlineTimer(ReadingSliceMs, Qt::PreciseTimer);
         if (!std::exchange(reading->begun, true))
-            reading->reader->begin(reading->page);
-        done = reading->reader->readSome(deadline);
+            reading->reader->start(reading->page);
+        done = reading->reader->readStep(ADOConnection1, deadline);
     } catch (...) {
-        // The rows stored so far stay, listed and counted, and their pictures are fetched;
-        // the error itself is reported once by the handler's caller.
+        // The failed slice left nothing behind; the rows of the slices before stay, listed and
+        // counted, and their pictures are fetched. The error itself is reported once by the
+        // handler's caller.
         if (m_reading == reading)
             m_reading.reset();
-        ADOQuery2.first();
-        if (inView) {
-            ui.suiImagePanel1->setVisible(false);
-            ui.StatusBar1->setPanelText(
-                0, QStringLiteral("本次搜索结果有: %1 条记录").arg(ADOQuery2.recordCount()));
+        try {
+            endReading(*reading, inView, true);
+        } catch (const std::exception&) { // the slice's error is the one to report
         }
-        if (QFileInfo(PictureCache(m_state.TempDir).folder()).isDir())
-            StartThumbnailFetcher({});
         throw;
     }
     reading->longestWaitMs = std::max(reading->longestWaitMs, reading->sinceStep.restart());
@@ -289,12 +305,29 @@ void Tfrmkova::finishReading()
     if (!m_reading)
         return;
     const std::shared_ptr<PageReading> reading = std::move(m_reading);
-    const bool accountRequest = reading->accountRequest;
     const bool inView = m_state.ListMode == ListMode::Results &&
-                        !(accountRequest && m_navigations.waiting(NavigationPurpose::Search));
-    ResultPageReader::Outcome outcome = reading->reader->takeOutcome();
+                        !(reading->accountRequest && m_navigations.waiting(NavigationPurpose::Search));
+    endReading(*reading, inView, false);
+}
+
+void Tfrmkova::endReading(PageReading& reading, bool inView, bool failed)
+{
+    const bool accountRequest = reading.accountRequest;
+    ResultPageReader::Outcome outcome = reading.reader->takeOutcome();
     if (outcome.account)
         takeAccount(*outcome.account);
+    // Whatever fails below, the panel does not stay up and the status bar counts what the
+    // grid lists.
+    const auto panelDown = qScopeGuard([&] {
+        if (!inView)
+            return;
+        ui.suiImagePanel1->setVisible(false);
+        ui.StatusBar1->setPanelText(0, SearchEndStatus(ADOQuery2.recordCount(), outcome.skipped));
+    });
+    if (inView && !failed) {
+        ui.suiProgressBar1->setValue(100);
+        ui.lbl2->setText(SearchEndText);
+    }
 
     // Rows read after the user filtered or sorted the grid came in at its end: the grid's
     // statement and order are applied to every row again.
@@ -306,27 +339,26 @@ void Tfrmkova::finishReading()
         if (!order.isEmpty())
             ADOQuery2.sort(order);
     }
-    ADOQuery2.first();
-    if (inView) {
-        ui.suiProgressBar1->setValue(100);
-        ui.lbl2->setText(SearchEndText);
-        ui.suiImagePanel1->setVisible(false);
-        ui.StatusBar1->setPanelText(0,
-                                    QStringLiteral("本次搜索结果有: %1 条记录").arg(ADOQuery2.recordCount()));
-    }
+    if (ADOQuery2.isActive())
+        ADOQuery2.first();
 
     DBGridEh& grid = *ui.DBGridEh1;
     for (const char* field : {"cpmc", "bz2"})
         grid.setColumnFontColor(grid.columnOfField(QString::fromLatin1(field)), QColor(0, 0, 255));
     grid.setColumnFontColor(grid.columnOfField(QStringLiteral("pjjb")), QColor(128, 0, 64));
 
-    PictureCache(m_state.TempDir).ensureFolder();
-    StartThumbnailFetcher(std::move(outcome.firstThumbnails));
+    if (failed) {
+        if (QFileInfo(PictureCache(m_state.TempDir).folder()).isDir())
+            StartThumbnailFetcher(std::move(outcome.firstThumbnails));
+        return;
+    }
+    if (PictureCache(m_state.TempDir).prepareFolder())
+        StartThumbnailFetcher(std::move(outcome.firstThumbnails));
     // The end of the reading, the fetcher's start included, is the last wait it caused.
     if (!accountRequest)
         trace::mark(trace::Event::ReadingLongestWait,
-                    std::max(reading->longestWaitMs, reading->sinceStep.elapsed()));
-    if (inView && !accountRequest && ADOQuery2.recordCount() == 0)
+                    std::max(reading.longestWaitMs, reading.sinceStep.elapsed()));
+    if (inView && !accountRequest && ADOQuery2.recordCount() == 0 && outcome.skipped == 0)
         ShowInfo(outcome.resultPage ? NoResultsText : NoNetworkText);
 }
 

@@ -167,12 +167,9 @@ void BM_ReadPageIntoDatabase(benchmark::State& state)
             [](int, const QString&) {});
         state.ResumeTiming();
         // As the window reads: steps of 16 ms, each one commit.
-        reader.begin(page);
-        for (bool done = false; !done;) {
-            const Dataset::AppendBatch batch(rows);
-            const CommitGroup commit(c);
-            done = reader.readSome(QDeadlineTimer(16));
-        }
+        reader.start(page);
+        for (bool done = false; !done;)
+            done = reader.readStep(c, QDeadlineTimer(16));
         benchmark::DoNotOptimize(reader.outcome().stored);
     }
 }

@@ -34,11 +34,15 @@ QString ChangeAmountText(qint64 changeFen)
 
 QString SavedPriceText(const QString& scjg)
 {
+    if (!IsShownPrice(scjg))
+        return PriceUnknownText;
     return QStringLiteral("￥") + scjg + (hasPoint(scjg) ? QString() : QStringLiteral(".00"));
 }
 
 std::optional<PriceChangeText> CurrentPriceText(const QString& gxjg, const QString& scjg)
 {
+    if (!IsShownPrice(gxjg) || !IsShownPrice(scjg))
+        return std::nullopt;
     const auto current = PriceInFen(gxjg);
     const auto saved = PriceInFen(scjg);
     if (!current || !saved)
@@ -89,7 +93,9 @@ void DrawFavoriteCell(GridCanvas& canvas, const QRect& rect, const GridColumn& c
         const QString gxjg = canvas.fieldText(QStringLiteral("gxjg"));
         if (gxjg.isEmpty())
             return;
-        if (const auto text = CurrentPriceText(gxjg, canvas.fieldText(QStringLiteral("scjg")))) {
+        if (!IsShownPrice(gxjg))
+            canvas.textRect(rect, x, y, PriceUnknownText);
+        else if (const auto text = CurrentPriceText(gxjg, canvas.fieldText(QStringLiteral("scjg")))) {
             canvas.setFontColor(text->color);
             canvas.textRect(rect, x, y, text->text);
         }

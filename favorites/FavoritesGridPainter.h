@@ -30,7 +30,8 @@ inline std::optional<qint64> DecimalValue(const QString& text)
     return PriceInFen(text);
 }
 
-// "￥" scjg, with ".00" added when the stored text has no decimal point.
+// "￥" scjg, with ".00" added when the stored text has no decimal point; PriceUnknownText
+// for a text that IsShownPrice refuses.
 QString SavedPriceText(const QString& scjg);
 
 // The current price cell's composed text and colour: "￥" gxjg "，涨价￥" change in red for a
@@ -38,7 +39,8 @@ QString SavedPriceText(const QString& scjg);
 // (4927.1 to 4483.66 is a drop of 443.44). When gxjg has no decimal point, ".00" follows
 // both gxjg and the change. Nothing when the prices are equal, when either is empty or no
 // price as PriceInFen reads it (a fraction of a fen included): the cell keeps its stored
-// text.
+// text. Neither is a price unless IsShownPrice takes it: a current price that is not one is
+// drawn as PriceUnknownText by DrawFavoriteCell, never with a change.
 struct PriceChangeText {
     QString text;
     QColor color;

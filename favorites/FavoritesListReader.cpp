@@ -7,6 +7,7 @@
 #include "service/PictureDownload.h"
 #include "store/Dataset.h"
 #include "store/PictureCache.h"
+#include "store/PlainText.h"
 #include "store/PriceHistory.h"
 
 #include <QFileInfo>
@@ -103,7 +104,7 @@ void FavoritesListReader::readRow(const PageText& page, int rowLine, Outcome& ou
     }
     std::array<QString, CellCount> cells;
     for (int k = 0; k < CellCount; ++k)
-        cells[static_cast<size_t>(k)] = CellValue(page.line(rowLine + 1 + k));
+        cells[static_cast<size_t>(k)] = StripBidiControls(CellValue(page.line(rowLine + 1 + k)));
     QString& link = cells[LinkCell - 1];
     if (!link.isEmpty())
         link = RewriteAffiliateIds(HtmlToText(link), m_context.taobaoPid, m_context.jdUnionId);

@@ -3,6 +3,7 @@
 #include "search/ResultPageReader.h"
 #include "service/PageText.h"
 #include "store/Money.h"
+#include "store/PlainText.h"
 #include "store/PriceHistory.h"
 
 namespace kova {
@@ -30,7 +31,7 @@ std::vector<ListedFavorite> ReadListedFavorites(const PageText& page, const QStr
         if (!page.line(i).contains(QStringLiteral("<TR>")) ||
             page.line(i + 1).contains(QStringLiteral("序列")))
             continue;
-        auto cell = [&](int k) { return CellValue(page.line(i + k)); };
+        auto cell = [&](int k) { return StripBidiControls(CellValue(page.line(i + k))); };
         out.push_back({cell(4), cell(5), cell(9), cell(10)});
     }
     return out;

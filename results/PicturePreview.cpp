@@ -6,6 +6,7 @@
 #include "store/JpegLoader.h"
 #include "store/PictureCache.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -18,6 +19,9 @@ QImage LoadLargePicture(HttpClient& http, const PictureCache& cache, const QStri
 {
     if (dtp.isEmpty())
         throw Error(QStringLiteral("该商品没有大图片地址"));
+    if (cache.isRefused())
+        throw Error(QStringLiteral("图片缓存文件夹 %1 不能使用，本次运行不显示商品图片。")
+                        .arg(QDir::toNativeSeparators(cache.folder())));
     const QString path = cache.largePicturePath(cph);
     if (path.isEmpty())
         throw Error(QStringLiteral("商品编号不能用作图片文件名：%1").arg(cph));

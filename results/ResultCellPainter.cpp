@@ -2,8 +2,10 @@
 
 #include "store/Dataset.h"
 #include "store/JpegLoader.h"
+#include "store/Money.h"
 #include "ui/GridCanvas.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace kova {
@@ -16,6 +18,8 @@ QString ResultPriceText(const QString& jg)
 {
     if (jg.isEmpty())
         return {};
+    if (!IsShownPrice(jg))
+        return PriceUnknownText;
     return QStringLiteral("￥") + jg + (jg.contains(QLatin1Char('.')) ? QString() : QStringLiteral(".00"));
 }
 
@@ -49,8 +53,10 @@ QString FindPictureRecord(const Dataset& tpb, const QString& cph)
     return {};
 }
 
-ResultCellPainter::ResultCellPainter(PictureCache cache, PictureLookup lookup, FailedLookup failed)
-    : m_cache(std::move(cache)), m_lookup(std::move(lookup)), m_failed(std::move(failed))
+ResultCellPainter::ResultCellPainter(PictureCache cache, PictureLookup lookup, FailedLookup failed,
+                                     UnusablePicture unusable)
+    : m_cache(std::move(cache)), m_lookup(std::move(lookup)), m_failed(std::move(failed)),
+      m_unusable(std::move(unusable))
 {
 }
 
@@ -107,9 +113,17 @@ bool ResultCellPainter::paintPicture(GridCanvas& canvas, const QRect& rect, cons
     // Decoded at the cell's size and dropped after drawing; an unreadable file keeps the
     // field text already drawn.
     const JpegResult loaded = loadJpegFile(path, rect.size());
-    if (!loaded.image.isNull())
+    if (!loaded.image.isNull()) {
         canvas.stretchDraw(rect, loaded.image);
-    return true;
+        return true;
+    }
+    if (!loaded.unusable())
+        return true;
+    // Kept, it would say "加载中…" for ever: no fetch replaces a file that exists.
+    QFile::remove(path);
+    if (m_unusable)
+        m_unusable(cph);
+    return false;
 }
 
 } // namespace kova

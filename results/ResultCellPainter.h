@@ -25,7 +25,8 @@ inline const QColor ResultCurrentTextColor{255, 0, 0};
 inline const QColor ResultFavoriteInviteColor{0, 0, 255};
 
 // The composed texts, built from the stored texts (never by number formatting). An empty
-// result means the cell keeps the grid's own text.
+// result means the cell keeps the grid's own text. A price text that IsShownPrice refuses
+// reads PriceUnknownText.
 QString ResultPriceText(const QString& jg);                           // ￥58.00, ￥58.5
 QString ResultPopularityText(const QString& rc, const QString& sjlx); // 销量…笔 / 评论…条
 
@@ -37,7 +38,9 @@ QString FindPictureRecord(const Dataset& tpb, const QString& cph);
 // Draws one cell of the result grid: the row background, the standard drawing, the red
 // current cell and, for a record with a product number, the thumbnail and the composed
 // price, popularity and favorite texts. Thumbnails are decoded from their files at every
-// paint, at the scale of the cell; a file that cannot be decoded leaves the field text.
+// paint, at the scale of the cell. A file no decoder can use (corrupt, or sides beyond the
+// loader's bound) is removed and reported, so the next fetch downloads it again; a file
+// that cannot be read now leaves the field text.
 class ResultCellPainter {
 public:
     // Gives the tpid registered for a product number, or an empty text.
@@ -47,8 +50,11 @@ public:
 
     // Whether the latest download of a product's thumbnail failed.
     using FailedLookup = std::function<bool(const QString& cph)>;
+    // A product's thumbnail file could not be used and has been removed.
+    using UnusablePicture = std::function<void(const QString& cph)>;
 
-    ResultCellPainter(PictureCache cache, PictureLookup lookup, FailedLookup failed = {});
+    ResultCellPainter(PictureCache cache, PictureLookup lookup, FailedLookup failed = {},
+                      UnusablePicture unusable = {});
 
     void paint(GridCanvas& canvas, const QRect& rect, const QString& field, GridDrawState state,
                const StandardDraw& standardDraw) const;
@@ -65,6 +71,7 @@ private:
     PictureCache m_cache;
     PictureLookup m_lookup;
     FailedLookup m_failed;
+    UnusablePicture m_unusable;
 };
 
 } // namespace kova

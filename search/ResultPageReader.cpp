@@ -3,8 +3,11 @@
 #include "links/AffiliateLinks.h"
 #include "service/HtmlToText.h"
 #include "service/PageText.h"
+#include "store/Connection.h"
 #include "store/Dataset.h"
+#include "store/Error.h"
 #include "store/PictureCache.h"
+#include "store/PlainText.h"
 #include "store/PriceHistory.h"
 #include "store/SettingsRecord.h"
 #include "store/Trace.h"
@@ -78,6 +81,14 @@ QString CellValue(QStringView line)
     return line.sliced(4, end - 4).toString();
 }
 
+QString SearchEndStatus(int rows, int skipped)
+{
+    QString text = QStringLiteral("本次搜索结果有: %1 条记录").arg(rows);
+    if (skipped > 0)
+        text += QStringLiteral("，另有 %1 条记录无法读取").arg(skipped);
+    return text;
+}
+
 qint64 DayNumber()
 {
     return QDate(1899, 12, 30).daysTo(QDate::currentDate());
@@ -98,10 +109,64 @@ ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
 
 void ResultPageReader::begin(const PageText& page)
 {
+    start(page);
+    lookOver();
+}
+
+void ResultPageReader::start(const PageText& page)
+{
     m_page = page;
     m_outcome = {};
     m_next = 0;
     m_finished = false;
+    m_lookedOver = false;
+    m_recorded.clear();
+}
+
+bool ResultPageReader::readStep(Connection& connection, QDeadlineTimer deadline)
+{
+    const Outcome before = m_outcome;
+    const int next = m_next;
+    const bool lookedOver = m_lookedOver;
+    const int sightings = m_search.history ? m_search.history->pending() : 0;
+    m_newlyRecorded.clear();
+    Dataset::AppendBatch rows(m_db.results);
+    Dataset::AppendBatch pictures(m_db.pictures);
+    try {
+        CommitGroup group(connection);
+        if (!std::exchange(m_lookedOver, true))
+            lookOver();
+        const bool done = readSome(deadline);
+        group.commit();
+        return done;
+    } catch (...) {
+        rows.discard();
+        pictures.discard();
+        m_outcome = before;
+        m_next = next;
+        m_lookedOver = lookedOver;
+        for (const QString& cph : m_newlyRecorded)
+            m_recorded.remove(cph);
+        if (m_search.history)
+            m_search.history->dropPending(sightings);
+        // The keyword's count and an account reply were rolled back with the step: their
+        // cursors read what is stored again.
+        if (!lookedOver) {
+            try {
+                if (!m_search.word.isEmpty())
+                    m_db.words.open();
+                if (m_search.accountReplyExpected)
+                    m_db.settings.openOrCreate();
+            } catch (const Error&) { // the step's own error is the one to report
+            }
+        }
+        throw;
+    }
+}
+
+void ResultPageReader::lookOver()
+{
+    m_lookedOver = true;
     m_day = DayNumber();
     m_progress(20, SearchWaitText);
 
@@ -135,6 +200,8 @@ void ResultPageReader::begin(const PageText& page)
 
 bool ResultPageReader::readSome(QDeadlineTimer deadline)
 {
+    if (!std::exchange(m_lookedOver, true))
+        lookOver();
     const int lines = m_page.count();
     bool readOne = false;
     while (m_next < lines) {
@@ -177,17 +244,35 @@ void ResultPageReader::countKeyword()
     words.post();
 }
 
+// Every cell the row is read from holds its whole text: a line cut at its length limit or a
+// cell broken over two lines has no "</TD>", and a row whose lines run into the next row's
+// "<TR>" lacks cells. Such a row is not read from wrong lines.
+bool ResultPageReader::rowIsWhole(int rowLine) const
+{
+    if (rowLine + RowLines >= m_page.count())
+        return false;
+    for (int offset = 1; offset <= RowLines; ++offset) {
+        const QStringView line = m_page.lineView(rowLine + offset);
+        if (line.contains(RowStart))
+            return false;
+        if (offset <= LastReadCell && !line.contains(u"</TD>"))
+            return false;
+    }
+    return true;
+}
+
 bool ResultPageReader::readRow(int rowLine)
 {
     const PageText& page = m_page;
     Outcome& outcome = m_outcome;
-    // A row cut short by the end of the page, or with a row number or popularity that is
-    // not a whole number, is left out; the reading goes on.
-    if (rowLine + RowLines >= page.count()) {
+    // A row cut short by the end of the page or broken in its lines, or with a row number
+    // or popularity that is not a whole number, is left out and counted; the reading goes on
+    // at the next row.
+    if (!rowIsWhole(rowLine)) {
         ++outcome.skipped;
         return false;
     }
-    auto cell = [&](int offset) { return CellValue(page.lineView(rowLine + offset)); };
+    auto cell = [&](int offset) { return StripBidiControls(CellValue(page.lineView(rowLine + offset))); };
     const auto bh = wholeNumber(cell(1));
     const QString rc = cell(6);
     const auto count = rc.isEmpty() ? std::optional<qint64>(0) : wholeNumber(rc);
@@ -254,8 +339,10 @@ bool ResultPageReader::readRow(int rowLine)
         pictures.setField(QStringLiteral("bh"), QString::number(*bh));
         pictures.post();
         ++outcome.pictureRecords;
-        if (m_search.wordHasPictures)
+        if (m_search.wordHasPictures) {
             m_recorded.insert(cph);
+            m_newlyRecorded.push_back(cph);
+        }
     }
     return true;
 }

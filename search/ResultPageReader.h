@@ -14,6 +14,7 @@
 
 namespace kova {
 
+class Connection;
 class Dataset;
 class PriceHistory;
 class SettingsRecord;
@@ -64,7 +65,7 @@ public:
     struct Outcome {
         int emptyCells = 0; // lines holding "<TD></TD>"
         int stored = 0;     // rows appended to cxnr
-        int skipped = 0;    // malformed rows left out
+        int skipped = 0;    // rows that could not be read (cut, broken or malformed), left out
         // The thumbnails to fetch before any other: the first twelve rows of a new keyword
         // whose files the cache lacks, in page order.
         std::vector<PictureItem> firstThumbnails;
@@ -87,14 +88,24 @@ public:
     // stored so far stay. The outcome grows as the reading goes.
     void begin(const PageText& page);
     bool readSome(QDeadlineTimer deadline);
+    // The same in steps of one commit each on `connection`, for the window: the first step
+    // looks the page over, each stores rows until `deadline`. A step that fails leaves no
+    // trace: its writes are rolled back, its rows leave the result and picture queries
+    // without being announced, and the outcome and the price history forget them; the
+    // error goes on, and the reading is over (the steps before stay stored).
+    void start(const PageText& page);
+    bool readStep(Connection& connection, QDeadlineTimer deadline);
     const Outcome& outcome() const { return m_outcome; }
     Outcome takeOutcome() { return std::move(m_outcome); }
 
     static constexpr int RowLines = 13;
+    static constexpr int LastReadCell = 11; // hdxx; +12 is not read, +13 only looked into
     static constexpr int ThumbnailsWhileReading = 12;
 
 private:
+    void lookOver();
     void countKeyword();
+    bool rowIsWhole(int rowLine) const;
     bool readRow(int rowLine);
     void finishReading();
 
@@ -107,13 +118,18 @@ private:
     Outcome m_outcome;
     int m_next = 0; // the next line to look at for a row
     bool m_finished = false;
-    qint64 m_day = 0; // the reading's day, for every row
+    bool m_lookedOver = false;
+    std::vector<QString> m_newlyRecorded; // products recorded in this step
+    qint64 m_day = 0;                     // the reading's day, for every row
 };
 
 // A page that brought nothing: the network is likely down.
 inline const QString NoNetworkText = QStringLiteral("可能当前网络没有连接，请检查连通后再次搜索。");
 // A result page that holds no offer.
 inline const QString NoResultsText = QStringLiteral("没有找到相关商品，请换个关键词再试。");
+// The status text at the end of a reading: "本次搜索结果有: N 条记录", followed by
+// "，另有 M 条记录无法读取" when rows could not be read.
+QString SearchEndStatus(int rows, int skipped);
 inline const QString SearchWaitText = QStringLiteral("正在进行智能比价搜索，请稍后...... ");
 
 } // namespace kova

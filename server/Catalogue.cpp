@@ -1,5 +1,7 @@
 #include "server/Catalogue.h"
 
+#include "server/HostileTexts.h"
+
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
@@ -163,22 +165,34 @@ QString promotionText(Rng& rng)
     return rng.pick(promotions);
 }
 
-struct TestWord {
+enum class Special { Plain, BrokenPicture, HugePicture, Hostile, JunkPrice };
+
+struct SpecialWord {
     int rows;
-    bool brokenPicture;
+    Special kind;
 };
 
-std::optional<TestWord> testWord(const QString& word)
+std::optional<SpecialWord> specialWord(const QString& word)
 {
     // Any other suffix names another keyword of the same size: new products, new pictures.
-    static const QRegularExpression pattern(u"^test(0|[1-9][0-9]{0,4})(?:-([a-z0-9]{1,16}))?$"_s);
-    const QRegularExpressionMatch m = pattern.match(word);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const int rows = m.captured(1).toInt();
-    if (rows > Catalogue::maxRows)
-        return std::nullopt;
-    return TestWord{rows, m.captured(2) == u"brokenpic"};
+    static const QRegularExpression test(u"^test(0|[1-9][0-9]{0,5})(?:-([a-z0-9]{1,16}))?$"_s);
+    static const QRegularExpression hostile(u"^(hostile|junkprice)(0|[1-9][0-9]{0,4})$"_s);
+    if (const QRegularExpressionMatch m = test.match(word); m.hasMatch()) {
+        const int rows = m.captured(1).toInt();
+        if (rows > Catalogue::maxRows)
+            return std::nullopt;
+        const QString tag = m.captured(2);
+        return SpecialWord{rows, tag == u"brokenpic" ? Special::BrokenPicture
+                                 : tag == u"badpic"  ? Special::HugePicture
+                                                     : Special::Plain};
+    }
+    if (const QRegularExpressionMatch m = hostile.match(word); m.hasMatch()) {
+        const int rows = m.captured(2).toInt();
+        if (rows > Catalogue::maxHostileRows)
+            return std::nullopt;
+        return SpecialWord{rows, m.captured(1) == u"hostile" ? Special::Hostile : Special::JunkPrice};
+    }
+    return std::nullopt;
 }
 
 // The service's popular searches, the hot keywords of the client's start page: each one
@@ -198,12 +212,31 @@ bool isPopularKeyword(const QString& word)
     return popular.contains(word);
 }
 
+// The value of a price text that prices may move from: digits, at most ten before an
+// optional point, above zero. Anything else ("NaN", "1e308", "-5", "1,299.00") stays as it is.
+std::optional<double> movablePrice(const QString& text)
+{
+    qsizetype point = text.indexOf(u'.');
+    const qsizetype whole = point < 0 ? text.size() : point;
+    if (whole < 1 || whole > 10)
+        return std::nullopt;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (i != point && (c < u'0' || c > u'9'))
+            return std::nullopt;
+    }
+    const double value = text.toDouble();
+    if (!(value > 0))
+        return std::nullopt;
+    return value;
+}
+
 quint64 wordHash(const QString& word)
 {
     return stableHash(word.trimmed());
 }
 
-Offer makeOffer(const QString& word, int index, bool brokenPicture)
+Offer makeOffer(const QString& word, int index, const std::optional<SpecialWord>& special)
 {
     const QString trimmed = word.trimmed();
     Rng rng(mix(wordHash(word) ^ (static_cast<quint64>(index) * 0x100000001B3ULL)));
@@ -218,7 +251,26 @@ Offer makeOffer(const QString& word, int index, bool brokenPicture)
     o.linkPath = linkPath(rng, merchant, o.cph);
     o.updated = updatedText(rng);
     o.promotion = promotionText(rng);
-    o.brokenThumbnail = brokenPicture;
+    if (!special)
+        return o;
+    const bool middle = index == special->rows / 2;
+    switch (special->kind) {
+    case Special::Plain:
+        break;
+    case Special::BrokenPicture:
+        o.brokenThumbnail = middle;
+        break;
+    case Special::HugePicture:
+        o.hugePicture = middle;
+        break;
+    case Special::Hostile:
+        o.name = hostileNames().at(index % hostileNames().size());
+        o.promotion = hostilePromotions().at(index % hostilePromotions().size());
+        break;
+    case Special::JunkPrice:
+        o.price = junkPrices().at(index % junkPrices().size());
+        break;
+    }
     return o;
 }
 
@@ -236,6 +288,8 @@ quint64 stableHash(const QString& text)
 
 QString Offer::thumbnailPath() const
 {
+    if (hugePicture)
+        return u"/pic/huge/"_s + cph + u".jpg"_s;
     if (brokenThumbnail)
         return u"/pic/missing/"_s + cph + u".jpg"_s;
     return u"/pic/"_s + cph + u".jpg"_s;
@@ -243,14 +297,16 @@ QString Offer::thumbnailPath() const
 
 QString Offer::largePicturePath() const
 {
+    if (hugePicture)
+        return u"/pic/huge/"_s + cph + u"_b.jpg"_s;
     return u"/pic/"_s + cph + u"_b.jpg"_s;
 }
 
 int Catalogue::rowCount(const QString& word)
 {
     const QString trimmed = word.trimmed();
-    if (const auto test = testWord(trimmed))
-        return test->rows;
+    if (const auto special = specialWord(trimmed))
+        return special->rows;
     if (trimmed.isEmpty())
         return 0;
     const quint64 h = mix(wordHash(trimmed));
@@ -267,12 +323,11 @@ int Catalogue::rowCount(const QString& word)
 QList<Offer> Catalogue::offers(const QString& word)
 {
     const int rows = rowCount(word);
-    const auto test = testWord(word.trimmed());
-    const int broken = test && test->brokenPicture ? rows / 2 : -1;
+    const auto special = specialWord(word.trimmed());
     QList<Offer> list;
     list.reserve(rows);
     for (int i = 0; i < rows; ++i)
-        list.append(makeOffer(word, i, i == broken));
+        list.append(makeOffer(word, i, special));
     return list;
 }
 
@@ -281,9 +336,7 @@ std::optional<Offer> Catalogue::offer(const QString& word, int bh)
     const int rows = rowCount(word);
     if (bh < 1 || bh > rows)
         return std::nullopt;
-    const auto test = testWord(word.trimmed());
-    const bool broken = test && test->brokenPicture && bh - 1 == rows / 2;
-    return makeOffer(word, bh - 1, broken);
+    return makeOffer(word, bh - 1, specialWord(word.trimmed()));
 }
 
 QString Catalogue::keywordId(const QString& word)
@@ -312,10 +365,10 @@ QString Catalogue::currentPrice(const QString& saved, const QString& cph, int dr
 
 QString Catalogue::priceOnDay(const QString& base, const QString& cph, int day)
 {
-    bool ok = false;
-    const double value = base.toDouble(&ok);
-    if (day == 0 || !ok || value <= 0)
+    const auto movable = movablePrice(base);
+    if (day == 0 || !movable)
         return base;
+    const double value = *movable;
     const quint64 h =
         mix(stableHash(cph) ^ (static_cast<quint64>(static_cast<unsigned>(day)) * 0x9E3779B97F4A7C15ULL));
     const double factor = 1.0 + (static_cast<double>(h % 31) - 15.0) / 100.0;
@@ -327,10 +380,10 @@ QString Catalogue::priceOnDay(const QString& base, const QString& cph, int day)
 
 QString Catalogue::currentPrice(const QString& saved, const QString& cph, bool dropped)
 {
-    bool ok = false;
-    const double before = saved.toDouble(&ok);
-    if (!dropped || !ok || before <= 0)
+    const auto movable = movablePrice(saved);
+    if (!dropped || !movable)
         return saved;
+    const double before = *movable;
     const quint64 h = mix(stableHash(cph));
     const double factor = 1.0 - static_cast<double>(5 + h % 16) / 100.0;
     double cents = std::round(before * factor * 100.0);

@@ -17,19 +17,23 @@ struct Offer {
     QString price;      // as delivered: "58", "58.5", "58.50", "1299.00"
     QString linkPath;   // "/item.htm?id=...&pid=mm_..." with plain "&"
     QString merchant;
-    QString updated;   // the row's text cell: time the offer was last seen
-    QString promotion; // may be empty
-    bool brokenThumbnail = false;
+    QString updated;              // the row's text cell: time the offer was last seen
+    QString promotion;            // may be empty
+    bool brokenThumbnail = false; // the thumbnail address answers 404
+    bool hugePicture = false;     // both picture addresses answer a JPEG no decoder should take
 
     QString thumbnailPath() const;
     QString largePicturePath() const;
 };
 
 // The deterministic catalogue: every keyword always yields the same offers. Keywords
-// "test<N>" (N from 0 to 10000, no leading zero) yield exactly N rows;
+// "test<N>" (N from 0 to 200000, no leading zero) yield exactly N rows;
 // "test<N>-brokenpic" the same N rows with the thumbnail of row N/2 + 1 missing;
-// "test<N>-<tag>" (tag: 1-16 lower-case letters and digits) N rows of products of its own. The hot
-// keywords of the client's start page yield 20 to 300 rows; other keywords 0 to 300.
+// "test<N>-badpic" the same N rows with both pictures of row N/2 + 1 undecodable;
+// "test<N>-<tag>" (tag: 1-16 lower-case letters and digits) N rows of products of its own;
+// "hostile<N>" and "junkprice<N>" (N from 0 to 10000) N rows with the names and promotions,
+// or the prices, of HostileTexts.h. The hot keywords of the client's start page yield 20 to
+// 300 rows; other keywords 0 to 300.
 class Catalogue {
 public:
     static int rowCount(const QString& word);
@@ -53,7 +57,8 @@ public:
     // several days in seconds.
     static QString priceOnDay(const QString& base, const QString& cph, int day);
 
-    static constexpr int maxRows = 10000;
+    static constexpr int maxRows = 200000;       // test<N>
+    static constexpr int maxHostileRows = 10000; // hostile<N>, junkprice<N>
 };
 
 // Deterministic 64-bit hash (FNV-1a) of the UTF-8 bytes of a text.

@@ -17,7 +17,7 @@ namespace kova::standin {
 
 namespace {
 
-const std::array<std::pair<Fault, QString>, 9> faultNames = {{
+const std::array<std::pair<Fault, QString>, 10> faultNames = {{
     {Fault::None, u"None"_s},
     {Fault::DropMidBody, u"DropMidBody"_s},
     {Fault::Stall, u"Stall"_s},
@@ -27,6 +27,7 @@ const std::array<std::pair<Fault, QString>, 9> faultNames = {{
     {Fault::InvalidGbk, u"InvalidGbk"_s},
     {Fault::Utf8Declared, u"Utf8Declared"_s},
     {Fault::HugePage, u"HugePage"_s},
+    {Fault::Trickle, u"Trickle"_s},
 }};
 
 QString hostKindName(HostKind kind)
@@ -82,6 +83,24 @@ void insertAfterBodyLine(QByteArray& body, const QByteArray& insert)
         body.prepend(insert);
     else
         body.insert(at + 1, insert);
+}
+
+// GBK in slices, so that a page of many megabytes never has a whole UTF-8 copy beside it.
+QByteArray encodePage(const QString& html)
+{
+    constexpr qsizetype slice = 1 << 20;
+    if (html.size() <= slice)
+        return gbk::encode(html);
+    QByteArray out;
+    out.reserve(html.size() + html.size() / 4);
+    for (qsizetype at = 0; at < html.size();) {
+        qsizetype length = std::min(slice, html.size() - at);
+        if (at + length < html.size() && html.at(at + length - 1).isHighSurrogate())
+            --length;
+        out += gbk::encode(QStringView(html).sliced(at, length).toString());
+        at += length;
+    }
+    return out;
 }
 
 std::string sessionId()
@@ -143,13 +162,14 @@ void StandInServer::Impl::handle(HostKind kind, const httplib::Request& req, htt
             body = QString(reply.html).replace(u"charset=gbk"_s, u"charset=utf-8"_s).toUtf8();
             contentType = "text/html; charset=utf-8";
         } else {
-            body = gbk::encode(reply.html);
+            body = encodePage(reply.html);
             contentType = gbkHtml;
             if (active == Fault::InvalidGbk)
                 insertInvalidGbk(body);
         }
         if (active == Fault::HugePage)
             insertAfterBodyLine(body, hugeFiller());
+        reply.html = QString(); // a 200,000-row page is held once, not twice
     } else {
         body = reply.bytes;
     }
@@ -202,6 +222,21 @@ void StandInServer::Impl::handle(HostKind kind, const httplib::Request& req, htt
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 return false;
             });
+    } else if (active == Fault::Trickle) {
+        auto data = std::make_shared<QByteArray>(body);
+        res.set_content_provider(static_cast<size_t>(body.size()), type,
+                                 [this, data](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset > 0) {
+                                         const auto next =
+                                             std::chrono::steady_clock::now() + std::chrono::seconds(1);
+                                         while (!stopping && std::chrono::steady_clock::now() < next)
+                                             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                         if (stopping)
+                                             return false;
+                                     }
+                                     // False once the client has gone: the reply ends there.
+                                     return sink.write(data->constData() + offset, 1);
+                                 });
     } else {
         res.set_content(body.constData(), static_cast<size_t>(body.size()), type);
     }

@@ -1,5 +1,6 @@
 // The shopping-site directory host: the directory, the stores' entry pages, product
 // pages and the drawn product pictures.
+#include "server/HostileTexts.h"
 #include "server/Pages.h"
 #include "server/ServerImpl.h"
 
@@ -17,6 +18,15 @@ bool isPictureName(const QString& name)
 {
     static const QRegularExpression pattern(u"^[0-9A-Za-z]{1,40}$"_s);
     return pattern.match(name).hasMatch();
+}
+
+Reply missingPicture()
+{
+    Reply missing = Reply::page(pages::message(u"图片不存在"_s, u"您访问的图片不存在。"_s), 404);
+    missing.kind = BodyKind::Other;
+    missing.bytes = gbk::encode(missing.html);
+    missing.contentType = gbkHtml;
+    return missing;
 }
 
 } // namespace
@@ -49,6 +59,16 @@ Reply StandInServer::Impl::directoryRoute(const QString& path, const QueryString
         const auto offer = offerForProduct(cph);
         return Reply::page(pages::product(cph, offer ? &*offer : nullptr, directoryUrl()), offer ? 200 : 404);
     }
+    if (path.startsWith(u"/pic/huge/"_s) && path.endsWith(u".jpg"_s)) {
+        const QString file = path.mid(10, path.size() - 14);
+        if (!isPictureName(file.endsWith(u"_b"_s) ? file.left(file.size() - 2) : file))
+            return missingPicture();
+        Reply reply;
+        reply.kind = BodyKind::Picture;
+        reply.contentType = "image/jpeg";
+        reply.bytes = hugeHeaderJpeg();
+        return reply;
+    }
     if (path.startsWith(u"/pic/"_s) && path.endsWith(u".jpg"_s))
         return picture(path.mid(5, path.size() - 9));
     return Reply::notFound();
@@ -58,13 +78,8 @@ Reply StandInServer::Impl::picture(const QString& file)
 {
     const bool large = file.endsWith(u"_b"_s);
     const QString cph = large ? file.left(file.size() - 2) : file;
-    if (!isPictureName(cph)) {
-        Reply missing = Reply::page(pages::message(u"图片不存在"_s, u"您访问的图片不存在。"_s), 404);
-        missing.kind = BodyKind::Other;
-        missing.bytes = gbk::encode(missing.html);
-        missing.contentType = gbkHtml;
-        return missing;
-    }
+    if (!isPictureName(cph))
+        return missingPicture();
     Reply reply;
     reply.kind = BodyKind::Picture;
     reply.contentType = "image/jpeg";

@@ -26,7 +26,7 @@ QString tail()
 void appendCell(QString& page, const QString& value, bool markup)
 {
     page += u"<TD>"_s;
-    page += markup ? value : escape(value);
+    page += markup ? value : escape(value, true);
     page += u"</TD>"_s;
 }
 
@@ -49,16 +49,22 @@ QString link(const QString& href, const QString& text)
 
 } // namespace
 
-QString escape(const QString& text)
+QString escape(const QString& text, bool keepLineBreaks)
 {
-    const auto special = [](QChar c) {
-        return c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\r' || c == u'\n';
+    const auto special = [keepLineBreaks](QChar c) {
+        return c == u'&' || c == u'<' || c == u'>' || c == u'"' ||
+               (!keepLineBreaks && (c == u'\r' || c == u'\n')) ||
+               (c.unicode() >= 0x80 && c.category() == QChar::Other_Format);
     };
     if (std::none_of(text.begin(), text.end(), special))
         return text;
     QString out;
     out.reserve(text.size() + 8);
     for (const QChar c : text) {
+        if (!special(c)) {
+            out += c;
+            continue;
+        }
         switch (c.unicode()) {
         case u'&':
             out += u"&amp;"_s;
@@ -77,7 +83,7 @@ QString escape(const QString& text)
             out += u' ';
             break;
         default:
-            out += c;
+            out += u"&#"_s + QString::number(c.unicode()) + u';';
         }
     }
     return out;
@@ -94,7 +100,7 @@ QString results(const QString& word, const QList<Offer>& offers, const QSet<QStr
 {
     const bool browser = view == ResultView::Browser;
     QString page;
-    page.reserve(200 + offers.size() * 700);
+    page.reserve(200 + offers.size() * 450); // about 400 characters a row
     page += head(u"比价结果 - "_s + word);
     page += u"<body>"_s + crlf;
     page += u"<table border=\"1\" cellspacing=\"0\">"_s + crlf;

@@ -11,10 +11,13 @@ struct Favorite;
 
 // The HTML of every page the stand-in serves, as text (encoded by the caller). Lines end
 // in "\r\n"; a table row is a "<TR>" line, then one "<TD>value</TD>" line per cell, the
-// "</TR>" on the last cell's line. Cell values are escaped, so no cell holds a "<".
+// "</TR>" on the last cell's line. Cell values are escaped, so no cell holds a "<"; a line
+// break inside a cell value is sent as it stands, so that cell spans two lines.
 namespace pages {
 
-QString escape(const QString& text);
+// & < > " as references; format characters (bidi controls, zero-width), which GBK cannot
+// hold, as numeric references. Line breaks become spaces unless `keepLineBreaks`.
+QString escape(const QString& text, bool keepLineBreaks = false);
 
 QString account(const QString& user);
 // Service: the page the client reads. Browser: the same page as a browser user would be

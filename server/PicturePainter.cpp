@@ -97,7 +97,8 @@ QByteArray PicturePainter::draw(const PictureSubject& subject, int size)
         painter.setPen(ink);
         const QRect textArea = frame.adjusted(margin / 2, margin / 2, -margin / 2, -size / 5);
         const QString name = subject.name.isEmpty() ? u"商品"_s : subject.name;
-        QString shown = name;
+        // Far more than fits; a 100 KB name must not cost a layout per character.
+        QString shown = name.left(200);
         // Shorten the name until it fits the area, so the number below stays readable.
         const int flags = Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWrapAnywhere;
         QFontMetrics metrics(font);

@@ -21,6 +21,7 @@ enum class Fault {
     InvalidGbk,    // pages: bytes that are not valid GBK inside the body
     Utf8Declared,  // pages: UTF-8 body declared as charset=utf-8
     HugePage,      // pages: about 10 MB of filler (an HTML comment) after the body start line
+    Trickle,       // the headers at once, then the body at one byte a second
 };
 
 struct ServerOptions {

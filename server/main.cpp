@@ -21,7 +21,7 @@ void usage()
         "usage: kova-standin [--data DIR] [--service-port N] [--version-port N] [--directory-port N]\n"
         "                    [--fault NAME] [--drop-prices] [--price-day N]\n"
         "faults: None DropMidBody Stall ErrorStatus TruncatedJpeg HtmlAsPicture InvalidGbk Utf8Declared "
-        "HugePage\n",
+        "HugePage Trickle\n",
         stderr);
 }
 

@@ -11,6 +11,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Seconds; 0: HttpClient::DefaultLowSpeedTime.
+std::atomic<long> lowSpeedSecondsForTesting{0};
+
 struct EasyDeleter {
     void operator()(CURL* h) const { curl_easy_cleanup(h); }
 };
@@ -179,6 +182,17 @@ void HttpClient::resetCancel()
     m_impl->cancelled = false;
 }
 
+std::chrono::seconds HttpClient::lowSpeedTime()
+{
+    const long seconds = lowSpeedSecondsForTesting.load();
+    return seconds > 0 ? std::chrono::seconds(seconds) : DefaultLowSpeedTime;
+}
+
+void setLowSpeedTimeForTesting(std::chrono::seconds t)
+{
+    lowSpeedSecondsForTesting = t.count() > 0 ? std::max<long>(static_cast<long>(t.count()), 1) : 0;
+}
+
 QString HttpClient::addressForMessage(const QString& url)
 {
     QString address = url.trimmed();
@@ -213,13 +227,12 @@ HttpReply HttpClient::get(const QString& url)
     d.lastActivity = Clock::now();
     d.errorBuffer[0] = '\0';
 
-    const auto stallSeconds = static_cast<long>((d.stallTimeout.count() + 999) / 1000);
+    const std::chrono::seconds lowSpeed = lowSpeedTime();
     curl_easy_setopt(h, CURLOPT_URL, wire.constData());
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(d.connectTimeout.count()));
-    // A backstop for a trickle of bytes that never quite stalls: below 1 byte/s over the
-    // stall period libcurl gives up by itself.
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds + 1);
+    // A trickle of bytes never stalls: libcurl gives up on it by itself.
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, LowSpeedLimit);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(lowSpeed.count()));
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(d.maxBody));
 
     CURLM* m = d.multi.get();
@@ -282,8 +295,12 @@ HttpReply HttpClient::get(const QString& url)
             throw HttpError(
                 HttpError::Kind::TooLarge, 0,
                 QStringLiteral("回复超过 %1 字节，已放弃：%2").arg(QString::number(d.maxBody), shown));
+        // With the connection standing only the low-speed check times a transfer out.
         if (result == CURLE_OPERATION_TIMEDOUT && d.connected)
-            throw HttpError(HttpError::Kind::Stall, 0, stallText());
+            throw HttpError(
+                HttpError::Kind::TooSlow, 0,
+                QStringLiteral("服务器发送数据太慢（%1 秒内每秒不足 %2 字节），已放弃：%3")
+                    .arg(QString::number(lowSpeed.count()), QString::number(LowSpeedLimit), shown));
         long lastStatus = 0;
         curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &lastStatus);
         if (result == CURLE_TOO_MANY_REDIRECTS)

@@ -23,6 +23,7 @@ public:
     enum class Kind {
         Connect,   // refused, unreachable, name not resolved, connect time-out
         Stall,     // no bytes for the stall time-out
+        TooSlow,   // fewer than LowSpeedLimit bytes a second for the low-speed time
         Status,    // a reply that is not 2xx (also a redirect that is not followed)
         Redirect,  // too many redirects in a row, or one to an address that is not http(s)
         TooLarge,  // the body passed the size limit
@@ -44,8 +45,9 @@ private:
 // fixed headers (Accept "text/html, */*", Content-Type "text/html", User-Agent
 // "Mozilla/3.0 (compatible; Indy Library)"), cookies kept in memory per host for the life
 // of the client, by default no redirect followed and no proxy used. A connection failure,
-// a stall (no bytes for the stall time-out), or a reply that is not 2xx throws
-// kova::HttpError (a kova::Error).
+// a stall (no bytes for the stall time-out), a trickle (under LowSpeedLimit bytes a second
+// for the low-speed time), or a reply that is not 2xx throws kova::HttpError (a
+// kova::Error).
 // One instance per thread; only cancel() and resetCancel() may be called from another.
 class HttpClient {
 public:
@@ -78,6 +80,13 @@ public:
     static constexpr std::chrono::milliseconds DefaultConnectTimeout{10'000};
     static constexpr std::chrono::milliseconds DefaultStallTimeout{20'000};
     static constexpr qint64 DefaultMaxBodyBytes = 64LL * 1024 * 1024;
+    // A server that keeps sending a byte now and then never stalls: a transfer slower than
+    // this many bytes a second over the low-speed time is given up (libcurl's low-speed
+    // check), so a page or a picture that trickles ends.
+    static constexpr long LowSpeedLimit = 1024;
+    static constexpr std::chrono::seconds DefaultLowSpeedTime{30};
+    // The low-speed time every client uses at its next GET.
+    static std::chrono::seconds lowSpeedTime();
     static constexpr long MaxRedirects = 5;
 
     // The address as shown in messages: scheme, host and path, without query or fragment.
@@ -87,5 +96,9 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// For tests: another low-speed time for every client from its next GET on (at least one
+// second); zero puts DefaultLowSpeedTime back.
+void setLowSpeedTimeForTesting(std::chrono::seconds t);
 
 } // namespace kova

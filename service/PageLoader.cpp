@@ -24,6 +24,8 @@ QString failureReason(const HttpError& e)
         return QStringLiteral("无法连接到服务器，请检查网络连接。");
     case HttpError::Kind::Stall:
         return QStringLiteral("服务器长时间没有响应。");
+    case HttpError::Kind::TooSlow:
+        return QStringLiteral("服务器发送数据太慢，已停止接收。");
     case HttpError::Kind::Status:
         return QStringLiteral("服务器返回错误（状态 %1）。").arg(e.status());
     case HttpError::Kind::Redirect:

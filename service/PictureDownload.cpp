@@ -2,6 +2,7 @@
 
 #include "service/HttpClient.h"
 #include "store/Error.h"
+#include "store/JpegLoader.h"
 #include "store/PictureCache.h"
 
 #include <QDir>
@@ -40,6 +41,10 @@ bool downloadPicture(HttpClient& http, const QString& url, const QString& target
     if (!isCompleteJpeg(reply.body))
         throw Error(
             QStringLiteral("下载的内容不是完整的 JPEG 图片：%1").arg(HttpClient::addressForMessage(url)));
+    // A picture the loader would refuse is not kept: it would stay in the cache for good.
+    if (const QString problem = jpegHeaderProblem(reply.body); !problem.isEmpty())
+        throw Error(
+            QStringLiteral("下载的图片无法使用（%1）：%2").arg(problem, HttpClient::addressForMessage(url)));
 
     // Written under a temporary name and renamed, so a second writer of the same picture
     // (the thumbnail thread and the window) never leaves or reads a torn file.
@@ -165,6 +170,7 @@ void SilentHosts::noteFailure(const QString& url, const std::exception& error)
     switch (http->kind()) {
     case HttpError::Kind::Connect:
     case HttpError::Kind::Stall:
+    case HttpError::Kind::TooSlow:
     case HttpError::Kind::Transfer:
         settle(host, false, true);
         return;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace kova {
 namespace {
@@ -212,7 +213,7 @@ void Connection::execute(const QString& sql, const QVariantList& params)
     if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
         const QString message = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_free(err);
-        throw DatabaseError(message);
+        throw DatabaseError(sqlite3_extended_errcode(db), message);
     }
 }
 
@@ -220,7 +221,7 @@ void Connection::registerCollations(sqlite3* db)
 {
     if (sqlite3_create_collation_v2(db, "KOVANUM", SQLITE_UTF8, nullptr, kovaNumCollation, nullptr) !=
         SQLITE_OK)
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+        throw DatabaseError(db);
 }
 
 CommitGroup::CommitGroup(Connection& connection)
@@ -234,10 +235,31 @@ CommitGroup::CommitGroup(Connection& connection)
 
 CommitGroup::~CommitGroup()
 {
-    if (!m_db || sqlite3_get_autocommit(m_db))
-        return; // nothing begun, or SQLite ended the transaction itself
-    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    rollback();
+}
+
+void CommitGroup::commit()
+{
+    if (!m_db)
+        return;
+    sqlite3* db = std::exchange(m_db, nullptr);
+    // A full disk or a failed write can end the transaction inside SQLite: then there is
+    // nothing left to commit, and what the group wrote is gone.
+    if (sqlite3_get_autocommit(db))
+        throw DatabaseError(SQLITE_FULL, QString::fromUtf8(sqlite3_errstr(SQLITE_FULL)));
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const Error failure = DatabaseError(db);
+        if (!sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw failure;
+    }
+}
+
+void CommitGroup::rollback()
+{
+    sqlite3* db = std::exchange(m_db, nullptr);
+    if (db && !sqlite3_get_autocommit(db))
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 } // namespace kova

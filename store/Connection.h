@@ -40,15 +40,22 @@ private:
 };
 
 // The writes of one step of work in one commit, so a run of rows costs one write of the
-// log instead of one per row. Unlike a rollback guard it commits on every exit, an error
-// included: what the step stored before the error stays stored. Nothing is grouped when a
-// transaction is open already (its owner commits).
+// log instead of one per row. The step is stored whole or not at all: commit() says
+// whether it was, and a group left without commit() (an error) rolls back. Nothing is
+// grouped when a transaction is open already (its owner commits or rolls back).
 class CommitGroup {
 public:
     explicit CommitGroup(Connection& connection); // throws Error when the write lock is not had
-    ~CommitGroup();                               // commits; rolls back only when that fails
+    ~CommitGroup();                               // rolls back what was not committed
     CommitGroup(const CommitGroup&) = delete;
     CommitGroup& operator=(const CommitGroup&) = delete;
+
+    // Throws Error when the commit fails (a full disk reads as such); nothing of the step
+    // is stored then.
+    void commit();
+    void rollback();
+    // Whether this group began the transaction (false inside a caller's).
+    bool owns() const { return m_db != nullptr; }
 
 private:
     sqlite3* m_db = nullptr; // null when nothing was begun

@@ -251,6 +251,8 @@ void Dataset::open()
     m_rows = std::move(rows);
     m_nextOrder = order;
     m_index = m_rows.empty() ? -1 : 0;
+    if (m_batchDepth > 0)
+        markBatchStart(); // the rows just read are the snapshot's own
     m_bof = true;
     m_eof = m_rows.empty();
     m_sortSpec.clear();
@@ -761,7 +763,47 @@ void Dataset::moveTo(int index)
 
 void Dataset::beginAppendBatch()
 {
-    ++m_batchDepth;
+    if (m_batchDepth++ == 0)
+        markBatchStart();
+}
+
+void Dataset::markBatchStart()
+{
+    m_batchOrder = m_nextOrder;
+    m_batchCurrent = m_index >= 0 ? m_rows[static_cast<size_t>(m_index)].order : -1;
+}
+
+void Dataset::discardAppendBatch()
+{
+    if (m_batchDepth == 0 || !m_active)
+        return;
+    if (m_state == EditState::Insert)
+        cancel();
+    if (m_unannounced >= 0 && m_unannounced <= static_cast<int>(m_rows.size()))
+        m_rows.erase(m_rows.begin() + m_unannounced, m_rows.end());
+    m_unannounced = -1;
+    bool announced = false;
+    for (int i = static_cast<int>(m_rows.size()) - 1; i >= 0; --i) {
+        if (m_rows[static_cast<size_t>(i)].order < m_batchOrder)
+            continue;
+        emit rowAboutToBeRemoved(i);
+        m_rows.erase(m_rows.begin() + i);
+        emit rowRemoved(i);
+        announced = true;
+    }
+    int index = -1;
+    for (size_t i = 0; i < m_rows.size() && m_batchCurrent >= 0; ++i) {
+        if (m_rows[i].order == m_batchCurrent)
+            index = static_cast<int>(i);
+    }
+    if (index < 0 && !m_rows.empty())
+        index = std::clamp(m_index, 0, static_cast<int>(m_rows.size()) - 1);
+    m_index = index;
+    m_bof = m_eof = m_rows.empty();
+    m_nextOrder = m_batchOrder;
+    m_batchMoved = false;
+    if (announced)
+        emit currentChanged(recNo());
 }
 
 void Dataset::endAppendBatch()

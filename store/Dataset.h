@@ -82,12 +82,17 @@ public:
     // announces the rows held back first. Batches nest.
     void beginAppendBatch();
     void endAppendBatch();
+    // Takes the rows appended since the outermost batch began out of the snapshot again, for
+    // writes that were rolled back: rows not announced yet go without a word, rows already
+    // announced leave as removals, and the cursor goes back to the row it was on.
+    void discardAppendBatch();
     class AppendBatch {
     public:
         explicit AppendBatch(Dataset& dataset) : m_dataset(dataset) { m_dataset.beginAppendBatch(); }
         ~AppendBatch() { m_dataset.endAppendBatch(); }
         AppendBatch(const AppendBatch&) = delete;
         AppendBatch& operator=(const AppendBatch&) = delete;
+        void discard() { m_dataset.discardAppendBatch(); }
 
     private:
         Dataset& m_dataset;
@@ -133,6 +138,7 @@ private:
     void moveTo(int index);
     void checkBrowseMode(); // posts a pending edit, as moving away from it does
     void announceAppends(); // the rows a batch holds back
+    void markBatchStart();
     QByteArray quotedTable() const;
 
     Connection& m_connection;
@@ -157,8 +163,10 @@ private:
     std::unique_ptr<StatementCache> m_cache;   // the row statements, prepared once per open
     QHash<QByteArray, QByteArray> m_insertSql; // by the columns set ('1' each), for this open
     int m_batchDepth = 0;
-    int m_unannounced = -1;    // first appended row not yet announced; -1 for none
-    bool m_batchMoved = false; // the cursor moved to an appended row inside the batch
+    int m_unannounced = -1;     // first appended row not yet announced; -1 for none
+    bool m_batchMoved = false;  // the cursor moved to an appended row inside the batch
+    qint64 m_batchOrder = 0;    // the first order a row appended in the outermost batch has
+    qint64 m_batchCurrent = -1; // order of the current row when that batch began; -1 for none
 };
 
 } // namespace kova

@@ -63,6 +63,31 @@ struct Decompressor {
 
 enum class Outcome { Done, TooLarge, NoMemory };
 
+bool sidesWithinBound(const jpeg_decompress_struct& cinfo)
+{
+    return cinfo.image_width > 0 && cinfo.image_height > 0 && cinfo.image_width <= maxSide &&
+           cinfo.image_height <= maxSide;
+}
+
+QString tooLargeText(const jpeg_decompress_struct& cinfo)
+{
+    return QStringLiteral("图片无法解码：尺寸 %1 x %2 超出范围")
+        .arg(cinfo.image_width)
+        .arg(cinfo.image_height);
+}
+
+// As decodeInto, up to the header. Returns after a longjmp with err.message set.
+bool readHeader(Decompressor& d, const unsigned char* data, unsigned long size)
+{
+    if (setjmp(d.err.jump))
+        return false;
+    jpeg_create_decompress(&d.cinfo);
+    d.created = true;
+    jpeg_mem_src(&d.cinfo, data, size);
+    jpeg_read_header(&d.cinfo, TRUE);
+    return true;
+}
+
 QRgb cmykToRgb(const JSAMPLE* p, bool inverted)
 {
     int c = p[0];
@@ -93,8 +118,7 @@ bool decodeInto(Decompressor& d, const unsigned char* data, unsigned long size, 
     jpeg_mem_src(cinfo, data, size);
     jpeg_read_header(cinfo, TRUE);
 
-    if (cinfo->image_width == 0 || cinfo->image_height == 0 || cinfo->image_width > maxSide ||
-        cinfo->image_height > maxSide) {
+    if (!sidesWithinBound(*cinfo)) {
         outcome = Outcome::TooLarge;
         return true;
     }
@@ -163,11 +187,23 @@ bool looksLikeJpeg(const QByteArray& bytes)
            static_cast<unsigned char>(bytes[1]) == 0xD8 && static_cast<unsigned char>(bytes[2]) == 0xFF;
 }
 
+QString jpegHeaderProblem(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return QStringLiteral("图片文件是空的");
+    Decompressor d;
+    if (!readHeader(d, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                    static_cast<unsigned long>(bytes.size())))
+        return QStringLiteral("图片无法解码：") + QString::fromLocal8Bit(d.err.message);
+    return sidesWithinBound(d.cinfo) ? QString() : tooLargeText(d.cinfo);
+}
+
 JpegResult decodeJpeg(const QByteArray& bytes, QSize target)
 {
     JpegResult result;
     if (bytes.isEmpty()) {
         result.error = QStringLiteral("图片文件是空的");
+        result.failure = JpegFailure::Corrupt;
         return result;
     }
     Decompressor d;
@@ -180,16 +216,17 @@ JpegResult decodeJpeg(const QByteArray& bytes, QSize target)
     result.warning = QString::fromLocal8Bit(d.err.warning);
     if (!finished) {
         result.error = QStringLiteral("图片无法解码：") + QString::fromLocal8Bit(d.err.message);
+        result.failure = JpegFailure::Corrupt;
         return result;
     }
     switch (outcome) {
     case Outcome::TooLarge:
-        result.error = QStringLiteral("图片无法解码：尺寸 %1 x %2 超出范围")
-                           .arg(d.cinfo.image_width)
-                           .arg(d.cinfo.image_height);
+        result.error = tooLargeText(d.cinfo);
+        result.failure = JpegFailure::TooLarge;
         break;
     case Outcome::NoMemory:
         result.error = QStringLiteral("图片无法解码：内存不足");
+        result.failure = JpegFailure::NoMemory;
         break;
     case Outcome::Done:
         result.image = std::move(image);
@@ -204,6 +241,7 @@ JpegResult loadJpegFile(const QString& path, QSize target)
     if (!file.open(QIODevice::ReadOnly)) {
         JpegResult result;
         result.error = QStringLiteral("无法打开图片 %1：%2").arg(path, file.errorString());
+        result.failure = JpegFailure::Unreadable;
         return result;
     }
     return decodeJpeg(file.readAll(), target);

@@ -58,6 +58,26 @@ std::optional<qint64> PriceInFen(const QString& text)
     return negative ? -fen : fen;
 }
 
+bool IsShownPrice(QStringView text)
+{
+    qsizetype i = 0;
+    bool nonZero = false;
+    for (; i < text.size() && isDigit(text[i]); ++i)
+        nonZero = nonZero || text[i] != QLatin1Char('0');
+    if (i == 0 || i > ShownPriceDigits)
+        return false;
+    if (i < text.size()) {
+        if (text[i] != QLatin1Char('.') || ++i == text.size())
+            return false;
+        for (; i < text.size(); ++i) {
+            if (!isDigit(text[i]))
+                return false;
+            nonZero = nonZero || text[i] != QLatin1Char('0');
+        }
+    }
+    return nonZero;
+}
+
 QString YuanText(qint64 fen)
 {
     // The magnitude in unsigned arithmetic, so that the most negative value has one too.

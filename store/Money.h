@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <QtGlobal>
 
 #include <optional>
@@ -21,6 +22,15 @@ inline constexpr qint64 PriceFenLimit = 1'000'000'000'000'000'000;
 // no price either: an empty text, "1,299.00", "1e5", "￥5", full-width digits, "." alone,
 // and a value of PriceFenLimit fen or more.
 std::optional<qint64> PriceInFen(const QString& text);
+
+// Whether a stored price text is shown as a price: ASCII digits, at most ShownPriceDigits of
+// them before the decimal point, optionally a point followed by digits, and a value above
+// zero ("58", "58.5", "9999999999.99"). No sign, blank, separator or exponent ("-5", "+3",
+// " 58", "1,299.00", "1e308", "NaN"), nothing empty and no zero ("0", "0.00"): such a text is
+// shown as PriceUnknownText and no change is computed from it.
+inline constexpr int ShownPriceDigits = 10;
+bool IsShownPrice(QStringView text);
+inline const QString PriceUnknownText = QStringLiteral("价格未知");
 
 // An amount of fen in yuan, in its shortest decimal form: 44344 -> "443.44",
 // 2000 -> "20", 1050 -> "10.5", 1 -> "0.01", 0 -> "0", -150 -> "-1.5".

@@ -98,6 +98,20 @@ void PictureCache::ensureFolder() const
                       .arg(QDir::toNativeSeparators(path)));
 }
 
+bool PictureCache::prepareFolder() const
+{
+    if (isRefused())
+        return false;
+    try {
+        ensureFolder();
+    } catch (const Error& e) {
+        if (refused().add(folder()))
+            ShowError(e.message());
+        return false;
+    }
+    return !isRefused();
+}
+
 bool PictureCache::isRefused() const
 {
     return refused().contains(folder());

@@ -24,6 +24,11 @@ public:
     // (another owner, or a link) is refused and reported once through the standard error
     // report; the program goes on without pictures.
     void ensureFolder() const;
+    // What the window runs before pictures are saved or shown: ensureFolder(), except that a
+    // folder that cannot be made is said once in this run (standard error report) and then
+    // refused like another user's folder, so a missing temporary directory costs the
+    // pictures only. Returns whether the folder can be used.
+    bool prepareFolder() const;
     // Whether the folder has been refused in this run.
     bool isRefused() const;
 

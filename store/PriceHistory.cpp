@@ -44,14 +44,17 @@ const QByteArray UpsertSql =
                       "values (?1, ?2, ?3, ?3, ?3, 1, ?4, ?5) on conflict (cph, day) do update set "
                       "low = min(low, excluded.low), high = max(high, excluded.high), last = excluded.last, "
                       "seen = seen + 1, merchant = excluded.merchant, name = excluded.name");
-const QByteArray DaysSql =
-    QByteArrayLiteral("select day, low, high, last, seen from price_history where cph = ? order by day");
+const QByteArray DaysSql = QByteArrayLiteral(
+    "select day, low, high, last, seen from price_history where cph = ? and day <= ? order by day");
+// The newest well-formed day kept.
+const QByteArray NewestDaySql = QByteArrayLiteral(
+    "select max(day) from price_history where day glob '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]'");
 
 void bindText(sqlite3* db, sqlite3_stmt* st, int index, const QByteArray& utf8)
 {
     if (sqlite3_bind_text(st, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT) !=
         SQLITE_OK)
-        throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
+        throw DatabaseError(db);
 }
 
 int digits(const unsigned char* text, int from, int count)
@@ -120,8 +123,16 @@ void PriceHistory::open()
             sqlite3_free(err);
             throw Error(why);
         }
+        QDate newest;
+        {
+            Statement st(db, NewestDaySql);
+            if (st.step())
+                newest = QDate::fromString(st.value(0).toString(), DayFormat);
+        }
+        const QDate now = today();
+        const QDate last = newest.isValid() && newest < now ? newest : now;
         m_connection.execute(QStringLiteral("delete from price_history where day < ?"),
-                             {today().addDays(-KeepDays).toString(DayFormat)});
+                             {last.addDays(-KeepDays).toString(DayFormat)});
         t.commit();
     } catch (const Error& e) {
         throw Error(QStringLiteral("价格记录无法保存：") + e.message());
@@ -149,6 +160,12 @@ bool PriceHistory::sight(const QString& cph, const QString& price, const QString
         QMetaObject::invokeMethod(this, &PriceHistory::flush, Qt::QueuedConnection);
     }
     return true;
+}
+
+void PriceHistory::dropPending(int keep)
+{
+    if (keep >= 0 && keep < pending())
+        m_pending.resize(static_cast<size_t>(keep));
 }
 
 void PriceHistory::flush()
@@ -194,6 +211,7 @@ std::vector<DayPrice> PriceHistory::days(const QString& cph)
     sqlite3* db = m_connection.handle();
     Statement st(db, m_statements->get(db, DaysSql));
     bindText(db, st.get(), 1, cph.toUtf8());
+    bindText(db, st.get(), 2, today().toString(DayFormat).toUtf8());
     while (st.step()) {
         sqlite3_stmt* row = st.get();
         DayPrice d;

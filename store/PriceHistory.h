@@ -38,9 +38,10 @@ public:
     explicit PriceHistory(Connection& connection, QObject* parent = nullptr);
     ~PriceHistory() override; // writes what is pending, when it can
 
-    // Makes the tables when missing (one transaction) and removes the days older than
-    // KeepDays. Throws kova::Error when the file cannot take them (read-only, damaged);
-    // the history is off then and every call below does nothing.
+    // Makes the tables when missing (one transaction) and removes the days more than
+    // KeepDays before today or before the newest day kept, whichever is earlier: a clock set
+    // years ahead deletes nothing a right clock would keep. Throws kova::Error when the file cannot take them
+    // (read-only, damaged); the history is off then and every call below does nothing.
     void open();
     bool isOn() const { return m_on; }
     // Ends the history for this run: nothing more is recorded or read.
@@ -54,11 +55,15 @@ public:
     // number or a text that is no positive price in fen; returns whether it was taken.
     bool sight(const QString& cph, const QString& price, const QString& merchant, const QString& name);
     int pending() const { return static_cast<int>(m_pending.size()); }
+    // Forgets the pending sightings after the first `keep` (of offers whose rows were not
+    // stored after all).
+    void dropPending(int keep);
     // Writes the pending sightings now. A failure is reported once (standard error report)
     // and turns the history off.
     void flush();
 
-    // The product's days, oldest first (pending sightings written first).
+    // The product's days up to today, oldest first (pending sightings written first). Days
+    // after today (written while the clock was ahead) are kept but not history yet.
     std::vector<DayPrice> days(const QString& cph);
 
     // The price last announced for a favorite, if any; and recording a new one.

@@ -61,21 +61,36 @@ Verdict JudgePrice(qint64 priceFen, const std::vector<DayPrice>& history, const 
 
 QString PriceToolTip(qint64 priceFen, const std::vector<DayPrice>& history, const QDate& today)
 {
-    const QString verdict = VerdictText(JudgePrice(priceFen, history, today));
-    if (history.empty())
-        return verdict;
-    const DayPrice* lowest = &history.front();
-    qint64 highest = history.front().high;
+    // Only days up to today are history; a day after it was written while the clock was ahead.
+    std::vector<const DayPrice*> days;
+    days.reserve(history.size());
     for (const DayPrice& d : history) {
-        if (d.low < lowest->low)
-            lowest = &d;
-        highest = std::max(highest, d.high);
+        if (d.day.isValid() && d.day <= today)
+            days.push_back(&d);
     }
-    return verdict + QLatin1Char('\n') +
+    const Verdict verdict = JudgePrice(priceFen, history, today);
+    QString text = VerdictText(verdict);
+    if (days.empty())
+        return text;
+    // Enough days, but too few of them recent: the tool tip says so instead of "记录不足".
+    if (verdict == Verdict::TooFewDays && days.size() >= static_cast<size_t>(VerdictMinDays)) {
+        const QDate first = today.addDays(-(VerdictWindowDays - 1));
+        const auto recent =
+            std::count_if(days.begin(), days.end(), [&](const DayPrice* d) { return d->day >= first; });
+        text = QStringLiteral("近 %1 天只有 %2 天的价格，无法判断").arg(VerdictWindowDays).arg(recent);
+    }
+    const DayPrice* lowest = days.front();
+    qint64 highest = days.front()->high;
+    for (const DayPrice* d : days) {
+        if (d->low < lowest->low)
+            lowest = d;
+        highest = std::max(highest, d->high);
+    }
+    return text + QLatin1Char('\n') +
            QStringLiteral("历史最低 ￥%1（%2）· 最高 ￥%3 · 共记录 %4 天")
                .arg(YuanText(lowest->low), lowest->day.toString(QStringLiteral("yyyy-MM-dd")),
                     YuanText(highest))
-               .arg(history.size());
+               .arg(days.size());
 }
 
 } // namespace kova

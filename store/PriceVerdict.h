@@ -27,7 +27,9 @@ inline constexpr int VerdictMinDays = 5;
 Verdict JudgePrice(qint64 priceFen, const std::vector<DayPrice>& history, const QDate& today);
 
 // The tool tip of a price cell: the verdict, then "历史最低 ￥x（日期）· 最高 ￥y · 共记录 N 天"
-// over the whole history kept. Without any day only the verdict.
+// over the whole history kept up to today (days after today are not counted). Without any
+// such day only the verdict. "记录不足" comes only with fewer than VerdictMinDays days in all;
+// with more, but too few of them in the verdict's window, the first line says that instead.
 QString PriceToolTip(qint64 priceFen, const std::vector<DayPrice>& history, const QDate& today);
 
 } // namespace kova

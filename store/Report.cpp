@@ -1,6 +1,7 @@
 #include "store/Report.h"
 
 #include "store/Error.h"
+#include "store/PlainText.h"
 
 #include <cstdio>
 
@@ -19,14 +20,27 @@ MessageHook& hook()
     return h;
 }
 
+// A terminal takes control characters as commands: a page's text written to standard error
+// shows them as "?", line breaks and tabs kept.
+QByteArray terminalText(QString text)
+{
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control && c != QLatin1Char('\n') && c != QLatin1Char('\t'))
+            c = QLatin1Char('?');
+    }
+    return text.toLocal8Bit();
+}
+
 bool deliver(Message::Kind kind, const QString& caption, const QString& text)
 {
-    const Message message{kind, caption, text};
+    // An error's text can quote a page or the service: shown in its own order.
+    const Message message{kind, caption, StripBidiControls(text)};
     if (hook())
         return hook()(message);
     if (presenter())
         return presenter()(message);
-    std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s: %s\n", terminalText(caption).constData(),
+                 terminalText(message.text).constData());
     return false;
 }
 

@@ -21,7 +21,7 @@ public:
     {
         if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &m_stmt, nullptr) !=
             SQLITE_OK)
-            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+            throw DatabaseError(db);
         if (!m_stmt) // only blanks or comments
             throw Error(QStringLiteral("数据库语句是空的"));
     }
@@ -79,7 +79,7 @@ public:
             break;
         }
         if (rc != SQLITE_OK)
-            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+            throw DatabaseError(m_db);
     }
 
     // True when a row is ready; false when done. Throws on error.
@@ -90,7 +90,7 @@ public:
             return true;
         if (rc == SQLITE_DONE)
             return false;
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        throw DatabaseError(m_db);
     }
 
     QVariant value(int i) const
@@ -142,7 +142,7 @@ public:
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v3(db, sql.constData(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
                                &stmt, nullptr) != SQLITE_OK)
-            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+            throw DatabaseError(db);
         if (!stmt)
             throw Error(QStringLiteral("数据库语句是空的"));
         m_statements.emplace(sql, stmt);

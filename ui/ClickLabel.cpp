@@ -7,6 +7,7 @@ namespace kova {
 ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent)
 {
     setScaledContents(true);
+    setTextFormat(Qt::PlainText);
 }
 
 void ClickLabel::mousePressEvent(QMouseEvent* event)

@@ -5,7 +5,8 @@
 namespace kova {
 
 // A label or picture control that reports clicks (the hot keywords, the store pictures,
-// the preview image). A picture set with setPixmap is stretched over the control.
+// the preview image). A picture set with setPixmap is stretched over the control; a text is
+// shown as plain text, never as markup.
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:

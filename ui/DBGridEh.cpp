@@ -1,6 +1,7 @@
 #include "ui/DBGridEh.h"
 
 #include "store/Dataset.h"
+#include "store/PlainText.h"
 #include "ui/DatasetModel.h"
 #include "ui/Messages.h"
 
@@ -386,8 +387,10 @@ void DBGridEh::DefaultDrawColumnCell(GridCanvas& canvas, const QRect& rect, int 
                                      const GridColumn& column, GridDrawState)
 {
     canvas.fillRect(rect);
-    const QString text = canvas.dataset() == dataset() ? m_model->cellText(canvas.row(), dataCol)
-                                                       : canvas.fieldText(column.field);
+    // Rows stored by an older version may still hold direction controls.
+    const QString text =
+        StripBidiControls(canvas.dataset() == dataset() ? m_model->cellText(canvas.row(), dataCol)
+                                                        : canvas.fieldText(column.field));
     if (text.isEmpty())
         return;
     canvas.drawText(rect.adjusted(2, 2, -2, -2), static_cast<int>(column.alignment) | Qt::TextWordWrap, text);

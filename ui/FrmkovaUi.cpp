@@ -36,6 +36,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint
 {
     auto* label = make<QLabel>(parent, name);
     label->setFont(songFont(15));
+    label->setTextFormat(Qt::PlainText);
     label->setText(text);
     setTextColor(label, color);
     label->move(pos);
@@ -328,6 +329,8 @@ void FrmkovaUi::setupUi(QWidget* window)
     suiImagePanel1->setAccessibleName(QStringLiteral("进度"));
     lbl2 = make<QLabel>(suiImagePanel1, "lbl2");
     lbl2->setFont(songFont(16));
+    // It shows the name of the row being read: page text, never markup.
+    lbl2->setTextFormat(Qt::PlainText);
     setTextColor(lbl2, Blue);
     lbl2->setGeometry(33, 29, 769, 25);
     suiProgressBar1 = make<QProgressBar>(suiImagePanel1, "suiProgressBar1");

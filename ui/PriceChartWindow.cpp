@@ -2,6 +2,7 @@
 
 #include "store/Money.h"
 #include "ui/Fonts.h"
+#include "ui/ShownText.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -179,7 +180,7 @@ PriceChartWindow::PriceChartWindow(const QString& productName, std::vector<DayPr
 {
     setObjectName(QStringLiteral("PriceChartWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("价格走势 - ") + productName);
+    setWindowTitle(PlainWindowTitle(QStringLiteral("价格走势 - ") + productName));
     resize(640, 360);
     setMinimumSize(360, 220);
 }

@@ -8,6 +8,7 @@
 #include "service/HttpClient.h"
 #include "store/AlertPreferences.h"
 #include "store/Money.h"
+#include "store/PriceVerdict.h"
 #include "tests/support/WindowFixture.h"
 #include "ui/DBGridEh.h"
 #include "ui/PriceChartWindow.h"
@@ -25,6 +26,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QSettings>
+#include <QWindow>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -303,6 +305,28 @@ TEST_F(PriceFeaturesTest, MenuCopiesTheLinkShowsTheChartAndExportsTheRowsAsListe
     action(features().gridMenu(favorites(), -1), QStringLiteral("导出为 CSV…"))->trigger();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("无法导出到 "))) << messages[0].text.toStdString();
+}
+
+// A price the grid draws as "价格未知" gets no verdict, and a name from a page is the chart's
+// title as it is: one line, in its own order, markup as text.
+TEST_F(PriceFeaturesTest, JunkPricesGetNoVerdictAndTheChartTitleIsTheNameAsText)
+{
+    start();
+    search(QStringLiteral("test3"));
+    window->priceHistory()->flush();
+    const int price = results().columnOfField(QStringLiteral("jg"));
+    ASSERT_FALSE(features().toolTip(results(), 0, price).isEmpty());
+    db.exec(QStringLiteral(
+        "update cxnr set jg = '-5', cpmc = '<b>粗</b>' || char(8238) || 'gpj.exe' || char(10) || "
+        "'[*]'"));
+    window->ADOQuery2.open();
+    EXPECT_TRUE(features().toolTip(results(), 0, price).isEmpty());
+    PriceChartWindow* chart = features().showChart(results(), 0);
+    ASSERT_NE(chart, nullptr);
+    EXPECT_EQ(chart->verdict(), VerdictText(Verdict::TooFewDays));
+    ASSERT_NE(chart->windowHandle(), nullptr);
+    EXPECT_EQ(chart->windowHandle()->title(), QStringLiteral("价格走势 - <b>粗</b>gpj.exe [*]"));
+    chart->close();
 }
 
 // While it lives, this process may write only `bytes` into any file, as a full disk

@@ -208,17 +208,45 @@ TEST_F(ShowStep, MissingTableEndsTheShowStepWithTheDatabaseMessage)
     EXPECT_TRUE(w.wbwebb.lastUrl().isEmpty());
 }
 
-TEST_F(ShowStep, CacheFolderThatCannotBeCreatedIsReported)
+// A picture cache that cannot be had costs the pictures only: the start's other steps run,
+// and the reason is said once, not again at every search.
+TEST_F(ShowStep, CacheFolderThatCannotBeCreatedCostsOnlyThePictures)
 {
-    // A file where the cache folder should be.
-    QFile blocker(db.tempDir() + QStringLiteral("kvpic"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    Tfrmkova& w = start();
-    blocker.remove();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.wbwebb.lastUrl().isEmpty());
+    for (const bool missingTemp : {false, true}) {
+        SCOPED_TRACE(missingTemp ? "TMPDIR does not exist" : "a file where the folder should be");
+        messages.clear();
+        QFile blocker(db.tempDir() + QStringLiteral("kvpic"));
+        std::unique_ptr<test::EnvironmentVariable> tmpdir;
+        if (missingTemp) {
+            tmpdir = std::make_unique<test::EnvironmentVariable>(
+                "TMPDIR", (db.folder() + QStringLiteral("/no-such-folder")).toUtf8());
+        } else {
+            ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+            blocker.close();
+        }
+        Tfrmkova& w = start();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(messages.front().text.contains(QStringLiteral("图片缓存")))
+            << messages.front().text.toStdString();
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.ui.suiForm1->caption(), QStringLiteral(" Kova比价软件 V1.0 （Tavi版）"));
+        EXPECT_TRUE(w.wbwebb.lastUrl().endsWith(QStringLiteral("/RandomUser.aspx")));
+        EXPECT_EQ(w.findChildren<QWidget*>(QStringLiteral("frmsc")).size(), 1u);
+
+        // Two searches end (every request fails here): no second word about the cache.
+        for (int i = 0; i < 2; ++i) {
+            w.ui.Edt_word->setText(QStringLiteral("手机"));
+            w.suiButton1Click();
+            ASSERT_TRUE(test::waitUntil(
+                [&] { return !w.wbwebb.isLoading() && !w.ui.suiImagePanel1->isVisible(); }, 10000));
+        }
+        int cacheMessages = 0;
+        for (const Message& m : messages)
+            cacheMessages += m.text.contains(QStringLiteral("图片缓存")) ? 1 : 0;
+        EXPECT_EQ(cacheMessages, 1);
+        window.reset();
+        blocker.remove();
+    }
 }
 
 TEST_F(ShowStep, CloseButtonClosesLikeTheCloseBox)

@@ -128,12 +128,10 @@ TEST(PriceTexts, ChangesCountedExactly)
         {"0.3", "0.1", "￥0.1，降价￥0.2", Green},
         {"100", "99.99", "￥99.99，降价￥0.01", Green},
         {"1000", "1299.99", "￥1299.99，涨价￥299.99", Red},
-        {"0", "9999999999999999.99", "￥9999999999999999.99，涨价￥9999999999999999.99", Red},
-        {"9999999999999999.99", "-9999999999999999.99", "￥-9999999999999999.99，降价￥19999999999999999.98",
-         Green},
-        {" 58.50 ", "58.5", nullptr, {}}, // equal values in other texts
+        {"0.01", "9999999999.99", "￥9999999999.99，涨价￥9999999999.98", Red},
+        {"9999999999.99", "0.01", "￥0.01，降价￥9999999999.98", Green},
+        {"58.50", "58.5", nullptr, {}}, // equal values in other texts
         {"4483.660", "4483.66", nullptr, {}},
-        {"0", "-0", nullptr, {}},
     };
     for (const PriceCase& c : cases) {
         const auto text = CurrentPriceText(QString::fromUtf8(c.current), QString::fromUtf8(c.saved));
@@ -174,6 +172,27 @@ TEST(PriceTexts, NoChangeTextWithoutTwoPrices)
     EXPECT_FALSE(CurrentPriceText(QStringLiteral("89"), QStringLiteral("100.001")));
     EXPECT_FALSE(CurrentPriceText(QStringLiteral("1,299.00"), QStringLiteral("1000")));
     EXPECT_FALSE(CurrentPriceText(QStringLiteral("10000000000000000"), QStringLiteral("1")));
+}
+
+// Texts a hostile or broken list page gives as prices: none is drawn with "￥" and no change
+// is computed from one.
+TEST(PriceTexts, PriceTextsThatAreNoNumbersReadPriceUnknownAndGetNoChange)
+{
+    for (const char* junk : {"NaN", "1e308", "-5", "abc", "12345678901.00", "0", "0.00", "inf", "1,299.00",
+                             "+3", " 100", "100."}) {
+        const QString text = QString::fromUtf8(junk);
+        EXPECT_FALSE(IsShownPrice(text)) << junk;
+        EXPECT_EQ(SavedPriceText(text), QStringLiteral("价格未知")) << junk;
+        EXPECT_FALSE(CurrentPriceText(text, QStringLiteral("100"))) << junk;
+        EXPECT_FALSE(CurrentPriceText(QStringLiteral("89"), text)) << junk;
+    }
+    EXPECT_FALSE(IsShownPrice(QString()));
+    for (const char* price : {"58.5", "1299.00", "9999999999.99", "58", "0.01"})
+        EXPECT_TRUE(IsShownPrice(QString::fromUtf8(price))) << price;
+    EXPECT_EQ(SavedPriceText(QStringLiteral("9999999999.99")), QStringLiteral("￥9999999999.99"));
+    // "-5" reads as -500 fen and "0" as 0: once a change of ￥105 and ￥100 was drawn.
+    EXPECT_FALSE(CurrentPriceText(QStringLiteral("100"), QStringLiteral("-5")));
+    EXPECT_FALSE(CurrentPriceText(QStringLiteral("100"), QStringLiteral("0")));
 }
 
 TEST(PreviewPlacement, StaysInsideTheWindow)
@@ -276,6 +295,26 @@ TEST_F(FavoriteCell, LightBlueBackgroundAndPricesAtTheirPlace)
     EXPECT_EQ(same.back().text, QStringLiteral("100.00"));
 }
 
+TEST_F(FavoriteCell, JunkPricesAreDrawnAsPriceUnknownWithoutAChange)
+{
+    rows(QStringLiteral("('1', 'p1', '100', 'NaN', 'a'), ('2', 'p2', '-5', '89', 'b'), ('3', 'p3', 'abc', "
+                        "'1e308', 'c')"));
+    const auto current = composed(draw(0, "gxjg"));
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->text, QStringLiteral("价格未知"));
+    EXPECT_EQ(current->color, Black); // neither a rise nor a drop
+    const auto selected = composed(draw(2, "gxjg", {true, false, false}));
+    ASSERT_TRUE(selected);
+    EXPECT_EQ(selected->text, QStringLiteral("价格未知"));
+    EXPECT_EQ(selected->color, Red);
+    EXPECT_EQ(composed(draw(1, "scjg"))->text, QStringLiteral("价格未知"));
+    EXPECT_EQ(composed(draw(2, "scjg"))->text, QStringLiteral("价格未知"));
+    // A good current price beside a junk saved one: its stored text, no "，降价￥…".
+    const auto beside = draw(1, "gxjg");
+    EXPECT_FALSE(composed(beside));
+    EXPECT_EQ(beside.back().text, QStringLiteral("89"));
+}
+
 TEST_F(FavoriteCell, ChangeDrawnExactlyAndWhole)
 {
     // The text the grid writes is the whole exact change: nothing for the cell to cut
@@ -324,11 +363,11 @@ TEST_F(FavoriteCell, RowsWithoutProductNumberOrPricesKeepTheirTexts)
     // Empty current price: nothing composed there, the saved price still gets "￥".
     EXPECT_FALSE(composed(draw(1, "gxjg")));
     ASSERT_TRUE(composed(draw(1, "scjg")));
-    // Current price with no saved price, and a price that is no number.
+    // Current price with no saved price: its stored text; a price that is no number.
     const auto noSaved = draw(2, "gxjg");
     EXPECT_FALSE(composed(noSaved));
     EXPECT_EQ(noSaved.back().text, QStringLiteral("89"));
-    EXPECT_FALSE(composed(draw(3, "gxjg")));
+    EXPECT_EQ(composed(draw(3, "gxjg"))->text, QStringLiteral("价格未知"));
     EXPECT_EQ(composed(draw(3, "scjg"))->text, QStringLiteral("￥100.00"));
 }
 

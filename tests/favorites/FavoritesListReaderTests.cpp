@@ -189,6 +189,19 @@ TEST_F(ListReader, OneRowIsStoredCellByCellWithTheBarAtSixty)
     EXPECT_EQ(outcome.pictures[0].url, fav.xtp);
 }
 
+TEST_F(ListReader, DirectionControlsLeaveNamesBeforeTheyAreStoredOrShown)
+{
+    Fav fav;
+    fav.name = QStringLiteral("品牌\u202E手机\u2066黑色\u2069\u202A\u202C");
+    fav.merchant = QStringLiteral("\u202D淘宝网");
+    read(page(QStringLiteral("k1234567"), header() + rowLines(fav.cells())));
+    ASSERT_EQ(scnr.recordCount(), 1);
+    EXPECT_EQ(stored(0, "cpmc"), QStringLiteral("品牌手机黑色"));
+    EXPECT_EQ(stored(0, "sjlx"), QStringLiteral("淘宝网"));
+    ASSERT_EQ(labels.size(), 1);
+    EXPECT_EQ(labels.front(), QStringLiteral("正在获取商品收藏夹数据： （淘宝网） 品牌手机黑色"));
+}
+
 TEST_F(ListReader, PriceDropTextsAndEmptyOrBrokenCellsLeaveColumnsUnwritten)
 {
     Fav fav;

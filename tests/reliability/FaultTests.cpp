@@ -5,17 +5,23 @@
 #include "tests/reliability/ReliabilityFixture.h"
 
 #include "favorites/FavoritesListReader.h"
+#include "results/ResultCellPainter.h"
 #include "results/ResultGridActions.h"
 #include "search/ResultPageReader.h"
+#include "server/HostileTexts.h"
 #include "service/HttpClient.h"
 #include "store/Cipher.h"
 #include "ui/DBGridEh.h"
+#include "ui/GridCanvas.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <unistd.h>
@@ -72,6 +78,20 @@ protected:
         QCursor::setPos(grid.viewport()->mapToGlobal(grid.cellRect(0, column).center()));
         emit grid.CellClick(column);
         ASSERT_TRUE(waitUntil([this] { return !window->previewPending(); }, 10000));
+    }
+    QString fieldAt(int row, const QString& name) const
+    {
+        const Dataset& rows = window->ADOQuery2;
+        return rows.fieldAt(row, static_cast<int>(rows.fieldNames().indexOf(name))).toString();
+    }
+    // What the picture cell of `row` shows once drawn: its text, or "[picture]".
+    QString drawnPictureText(int row)
+    {
+        DBGridEh& grid = *window->ui.DBGridEh1;
+        RecordingGridCanvas canvas;
+        const QRect cell = grid.cellRect(row, pictureColumn());
+        grid.drawCell(canvas, cell, row, pictureColumn());
+        return canvas.visibleText(cell, QStringLiteral("[picture]"));
     }
     QString largePicture(const QString& cph) const
     {
@@ -194,6 +214,51 @@ TEST_F(Faults, StalledPageIsSupersededByTheNextSearch)
     EXPECT_EQ(messagesWith(NoNetwork), 0);
 }
 
+TEST_F(Faults, TricklingPageEndsAsAFailedLoadWithTheMessage)
+{
+    start();
+    // A byte a second: never a stall, so only the low-speed bound (two seconds here, half a
+    // minute in the program) ends the load.
+    const LowSpeedTime bound(std::chrono::seconds(2));
+    window->wbwebb.setStallTimeout(std::chrono::hours(1));
+    server.setFault(Fault::Trickle, QStringLiteral("/ListAll.aspx"));
+    search(QStringLiteral("test20"));
+    EXPECT_TRUE(window->wbwebb.lastLoadFailed());
+    EXPECT_TRUE(window->wbwebb.documentText().contains(QStringLiteral("服务器发送数据太慢")));
+    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 0 条记录"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+
+    server.setFault(Fault::None);
+    messages.clear();
+    search(QStringLiteral("test20"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 20);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Faults, EscStopsATricklingPageAtOnce)
+{
+    start();
+    server.setFault(Fault::Trickle, QStringLiteral("/ListAll.aspx"));
+    window->ui.edt_key->setText(QStringLiteral("test20"));
+    window->ui.suiButton4->click();
+    ASSERT_TRUE(
+        waitUntil([this] { return requestsWith(QStringLiteral("/ListAll.aspx?word=test20")) == 1; }, 20000));
+    settle(1500); // bytes are coming: the page is trickling, not waiting to start
+    ASSERT_TRUE(window->wbwebb.isLoading());
+    ASSERT_TRUE(window->ui.suiImagePanel1->isVisible());
+
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window->ui.Edt_word, Qt::Key_Escape);
+    EXPECT_FALSE(window->wbwebb.isLoading());
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("已停止搜索"));
+    settle(500);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
+}
+
 TEST_F(Faults, TenMegabytePageGivesItsRows)
 {
     start();
@@ -290,6 +355,51 @@ INSTANTIATE_TEST_SUITE_P(Reliability, PictureFaults,
                          ::testing::Values(Fault::DropMidBody, Fault::Stall, Fault::ErrorStatus,
                                            Fault::TruncatedJpeg, Fault::HtmlAsPicture),
                          [](const auto& info) { return standin::faultName(info.param).toStdString(); });
+
+TEST_F(Faults, PictureNoDecoderCanUseSaysNoPictureAndComesAgain)
+{
+    start();
+    search(QStringLiteral("test20-badpic"));
+    ASSERT_TRUE(fetchersDone());
+    const PictureCache cache(window->state().TempDir);
+    int bad = -1;
+    for (int row = 0; row < window->ADOQuery2.recordCount(); ++row) {
+        if (fieldAt(row, QStringLiteral("xtp")).contains(QLatin1String("/pic/huge/")))
+            bad = row;
+    }
+    ASSERT_GE(bad, 0);
+    // The download was refused before it was kept: nothing in the cache, "暂无图片" drawn.
+    EXPECT_FALSE(QFile::exists(cache.thumbnailPath(fieldAt(bad, QStringLiteral("cph")))));
+    EXPECT_EQ(drawnPictureText(bad), NoPictureText);
+    EXPECT_EQ(thumbnails().size(), 19);
+
+    // Such a file in the cache already (an older version kept it): the grid removes it.
+    const int other = bad == 0 ? 1 : 0;
+    const QString cph = fieldAt(other, QStringLiteral("cph"));
+    const QString path = cache.thumbnailPath(cph);
+    ASSERT_TRUE(QFile::exists(path));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(standin::hugeHeaderJpeg());
+    }
+    EXPECT_EQ(drawnPictureText(other), NoPictureText);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_EQ(drawnPictureText(other), NoPictureText); // remembered, not decoded again
+
+    // The next search fetches it again, and it is drawn as a picture.
+    server.clearLog();
+    search(QStringLiteral("test20-badpic"));
+    ASSERT_TRUE(fetchersDone());
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(requestsWith(QStringLiteral("/pic/") + cph + QStringLiteral(".jpg")), 1);
+    int again = -1;
+    for (int row = 0; row < window->ADOQuery2.recordCount(); ++row)
+        again = fieldAt(row, QStringLiteral("cph")) == cph ? row : again;
+    ASSERT_GE(again, 0);
+    EXPECT_EQ(drawnPictureText(again), QStringLiteral("[picture]"));
+    EXPECT_TRUE(errors().isEmpty()) << errors().join(QLatin1Char('\n')).toStdString();
+}
 
 // --- favorites list ------------------------------------------------------------------------
 
@@ -399,9 +509,24 @@ TEST_F(Faults, FavoritesPicturesThatStallCostOneTimeOutAndTheWindowAnswers)
     EXPECT_TRUE(messages.empty());
 }
 
-// A row that cannot be stored halfway through the page: what was stored stays listed and
-// counted, the progress panel goes, the error is reported once and the stored rows get
-// their pictures.
+// The grid, kvdb.dat and the status bar agree on the rows a reading stored.
+::testing::AssertionResult gridMatchesStore(Tfrmkova& window, const TempDatabase& db)
+{
+    const int stored = db.count(QStringLiteral("cxnr"));
+    const QString status = window.ui.StatusBar1->panelText(0);
+    if (window.ADOQuery2.recordCount() != stored)
+        return ::testing::AssertionFailure()
+               << "grid " << window.ADOQuery2.recordCount() << ", cxnr " << stored;
+    if (status != SearchEndStatus(stored, 0))
+        return ::testing::AssertionFailure() << "status " << status.toStdString() << ", cxnr " << stored;
+    if (window.ui.suiImagePanel1->isVisible())
+        return ::testing::AssertionFailure() << "the progress panel is still up";
+    return ::testing::AssertionSuccess();
+}
+
+// A row that cannot be stored halfway through the page: the slice it is in leaves no row
+// behind, what was stored stays listed and counted, the progress panel goes, the error is
+// reported once and the stored rows get their pictures.
 TEST_F(Faults, ReaderErrorLeavesTheWindowWhole)
 {
     start();
@@ -411,13 +536,66 @@ TEST_F(Faults, ReaderErrorLeavesTheWindowWhole)
     search(QStringLiteral("test20"));
     EXPECT_EQ(errors().size(), 1);
     EXPECT_EQ(messages.size(), 1u);
-    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
-    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 4 条记录"));
-    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 4);
-    EXPECT_EQ(window->ADOQuery2.recordCount(), 4);
-    ASSERT_EQ(window->fetchers().size(), 1u);
+    EXPECT_LT(db.count(QStringLiteral("cxnr")), 5);
+    EXPECT_TRUE(gridMatchesStore(*window, db));
     ASSERT_TRUE(fetchersDone());
-    EXPECT_EQ(thumbnails().size(), 4);
+    EXPECT_EQ(thumbnails().size(), db.count(QStringLiteral("cxnr")));
+}
+
+// kvdb.dat full in the middle of a 5,000-row page: the slices before stay, the failed one
+// leaves the grid, the user reads that the disk is full, and the next search works.
+TEST_F(Faults, FullDatabaseFileInTheMiddleOfALargePageKeepsGridAndStoreAlike)
+{
+    startSettled();
+    const int pages = db.scalar(QStringLiteral("pragma page_count")).toInt();
+    window->ADOConnection1.execute(QStringLiteral("PRAGMA max_page_count = %1").arg(pages + 150));
+    search(QStringLiteral("test5000"));
+    ASSERT_FALSE(errors().isEmpty());
+    EXPECT_TRUE(std::any_of(errors().begin(), errors().end(), [](const QString& e) {
+        return e.startsWith(QStringLiteral("磁盘已满"));
+    })) << errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(errors().at(0).endsWith(QStringLiteral("database or disk is full")))
+        << errors().at(0).toStdString();
+    const int stored = db.count(QStringLiteral("cxnr"));
+    EXPECT_GT(stored, 0);
+    EXPECT_LT(stored, 5000);
+    EXPECT_TRUE(gridMatchesStore(*window, db));
+    EXPECT_FALSE(window->readingPage());
+    EXPECT_EQ(db.scalar(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
+
+    window->ADOConnection1.execute(QStringLiteral("PRAGMA max_page_count = 1073741823"));
+    messages.clear();
+    search(QStringLiteral("test13"));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
+    EXPECT_TRUE(gridMatchesStore(*window, db));
+}
+
+// The same with the file system refusing the write (a file size limit in the driver's
+// process): the rows the driver saw posted and counted are the rows kvdb.dat holds.
+TEST_F(Faults, FileSizeLimitDuringAReadingKeepsGridAndStoreAlike)
+{
+    startSettled();
+    window.reset(); // the driver's window alone writes kvdb.dat
+    qint64 largest = 0;
+    for (const QString& name : {QStringLiteral("kvdb.dat"), QStringLiteral("kvdb.dat-wal")})
+        largest = std::max(largest, QFileInfo(db.folder() + QLatin1Char('/') + name).size());
+    DriverProcess driver(driverProgram(), db.folder(), db.tempDir());
+    driver.start({server.serviceUrl(), server.versionUrl(), server.directoryUrl(),
+                  QStringLiteral("search-fsize"), QStringLiteral("test5000"),
+                  QString::number(largest + 400 * 1024)});
+    EXPECT_TRUE(driver.finish(120000)) << driver.lines().join(QLatin1Char('\n')).toStdString();
+    const QStringList errorsSeen = driver.linesStartingWith(QStringLiteral("message error "));
+    ASSERT_FALSE(errorsSeen.isEmpty()) << driver.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(std::any_of(errorsSeen.begin(), errorsSeen.end(), [](const QString& e) {
+        return e.startsWith(QStringLiteral("磁盘已满"));
+    })) << errorsSeen.join(QLatin1Char('\n')).toStdString();
+    const int stored = db.count(QStringLiteral("cxnr"));
+    EXPECT_LT(stored, 5000);
+    EXPECT_EQ(driver.linesStartingWith(QStringLiteral("done search rows=")),
+              QStringList{QString::number(stored)});
+    EXPECT_EQ(driver.linesStartingWith(QStringLiteral("status ")), QStringList{SearchEndStatus(stored, 0)});
+    EXPECT_EQ(driver.linesStartingWith(QStringLiteral("posted cxnr ")).size(), stored);
+    EXPECT_EQ(db.scalar(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
 }
 
 TEST_F(Faults, FavoritePicturesThatFailLeaveTheRowsWithoutPictures)
@@ -457,6 +635,14 @@ TEST_F(Faults, DatabaseHeldBusyByAnotherProgramIsReportedAndLosesNothing)
     EXPECT_FALSE(window->wbwebb.isLoading());
     ASSERT_EQ(errors().size(), 1);
     EXPECT_TRUE(errors().at(0).contains(QStringLiteral("locked"))) << errors().at(0).toStdString();
+    // The window is ready for the next search: no panel, the stored rows listed, Esc harmless.
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_EQ(window->ADOQuery2.recordCount(), 20);
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("比价搜索结果有: 20 条记录"));
+    EXPECT_FALSE(window->ui.btn1->isEnabled());
+    EXPECT_TRUE(window->ui.btn2->isEnabled());
+    window->stopSearch();
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
     EXPECT_TRUE(holder.finish(10000));
 
     // Nothing was emptied by the failed command, and the next search goes through.
@@ -484,6 +670,12 @@ TEST_F(Faults, PageArrivingWhileTheDatabaseIsBusyIsReportedOnce)
     settle(300);
     EXPECT_EQ(errors().size(), 1);
     EXPECT_EQ(messagesWith(NoNetwork), 0);
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
+    EXPECT_FALSE(window->readingPage());
+    // A panel left up by anything else goes with Esc.
+    window->ui.suiImagePanel1->setVisible(true);
+    window->stopSearch();
+    EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
     EXPECT_TRUE(holder.finish(10000));
     EXPECT_EQ(db.scalar(QStringLiteral("pragma integrity_check")), QStringLiteral("ok"));
 

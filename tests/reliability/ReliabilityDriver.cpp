@@ -16,6 +16,8 @@
 //                          "geom <name> <x> <y>", the centre relative to the window's
 //                          top-left corner (the grids' cells: row 1 of the column), and
 //                          "hot <index> <x> <y> <caption>" for each hot keyword
+//   search-fsize <word> <bytes>  start, then search for word with no file allowed to grow
+//                          past bytes (RLIMIT_FSIZE; SIGXFSZ ignored, so writes fail with EFBIG)
 //   hold-lock <db> <ms>    no window: hold kvdb.dat's write lock for ms milliseconds
 // The working folder must hold kvdb.dat; the picture cache goes under TMPDIR.
 
@@ -38,9 +40,12 @@
 
 #include <sqlite3.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -135,6 +140,7 @@ public:
         const bool done = waitUntil(
             [&] { return status.panelText(0).startsWith(QStringLiteral("本次搜索结果有")); }, 120000);
         say(QStringLiteral("done search rows=%1").arg(m_window->ADOQuery2.recordCount()));
+        say(QStringLiteral("status ") + status.panelText(0));
         return done;
     }
 
@@ -260,6 +266,11 @@ int run(const QStringList& args)
     bool ok = true;
     if (command == u"search" && args.size() >= 5) {
         ok = driver.search(args.at(4));
+    } else if (command == u"search-fsize" && args.size() >= 6) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlim_t bytes = args.at(5).toULongLong();
+        const rlimit limit{bytes, bytes};
+        ok = setrlimit(RLIMIT_FSIZE, &limit) == 0 && driver.search(args.at(4));
     } else if (command == u"favorites") {
         ok = driver.favorites();
     } else if (command == u"load" && args.size() >= 5) {

@@ -7,12 +7,15 @@
 #include "service/HttpClient.h"
 #include "store/Error.h"
 #include "store/PictureCache.h"
+#include "store/Report.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 using namespace kova;
 
@@ -78,6 +81,32 @@ TEST_F(LargePicture, UndecodableFileIsReportedRemovedAndFetchedAnewNextTime)
     EXPECT_FALSE(LoadLargePicture(http, cache, cph, address(cph)).isNull());
     EXPECT_EQ(pictureRequests(), 1);
     EXPECT_TRUE(QFileInfo::exists(path));
+}
+
+// A cache folder that cannot be made is said once; a click on a picture then names the
+// folder, not the product, and asks nothing of the network.
+TEST_F(LargePicture, CacheThatCannotBeMadeIsSaidOnceAndFetchesNothing)
+{
+    std::vector<QString> said;
+    setMessageHook([&](const Message& m) {
+        said.push_back(m.text);
+        return true;
+    });
+    const PictureCache missing(tmp.path() + QStringLiteral("/no-such-folder/"));
+    EXPECT_FALSE(missing.prepareFolder());
+    EXPECT_FALSE(missing.prepareFolder());
+    setMessageHook({});
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_TRUE(said.front().contains(QStringLiteral("图片缓存"))) << said.front().toStdString();
+    EXPECT_TRUE(missing.isRefused());
+    EXPECT_TRUE(missing.thumbnailPath(QStringLiteral("55500001")).isEmpty());
+    try {
+        LoadLargePicture(http, missing, QStringLiteral("55500001"), address(QStringLiteral("55500001")));
+        FAIL() << "no picture can be shown without the cache";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("no-such-folder"))) << e.what();
+    }
+    EXPECT_EQ(pictureRequests(), 0);
 }
 
 TEST_F(LargePicture, FailedDownloadsThrowAndLeaveNoFile)

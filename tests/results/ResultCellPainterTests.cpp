@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 using namespace kova;
@@ -133,6 +135,35 @@ TEST(ResultTexts, PriceAndPopularityAreBuiltFromTheStoredText)
     EXPECT_EQ(ResultPopularityText(QStringLiteral("1234"), QStringLiteral("国美在线")), QString());
     EXPECT_EQ(ResultPopularityText(QStringLiteral("1234"), QStringLiteral("淘宝网 ")), QString());
     EXPECT_EQ(ResultPopularityText(QString(), QStringLiteral("淘宝网")), QString());
+}
+
+// Price texts from a hostile or broken page: nothing but a positive decimal number of at
+// most ten digits before the point is drawn with "￥".
+const char* const JunkPrices[] = {
+    "NaN", "1e308", "-5",  "abc", "12345678901.00", "0",      "0.00", "inf", "1,299.00",
+    "+3",  " 58",   "58.", ".5",  "５８",           "58.5.0", "0x10"};
+
+TEST(ResultTexts, PriceTextsThatAreNoNumbersReadPriceUnknown)
+{
+    for (const char* junk : JunkPrices)
+        EXPECT_EQ(ResultPriceText(QString::fromUtf8(junk)), QStringLiteral("价格未知")) << junk;
+    const std::pair<const char*, const char*> shown[] = {
+        {"58.5", "￥58.5"}, {"1299.00", "￥1299.00"}, {"9999999999.99", "￥9999999999.99"},
+        {"58", "￥58.00"},  {"0.01", "￥0.01"},       {"0058", "￥0058.00"}};
+    for (const auto& [jg, text] : shown)
+        EXPECT_EQ(ResultPriceText(QString::fromUtf8(jg)), QString::fromUtf8(text)) << jg;
+    // An empty price keeps the grid's own (empty) text, as before.
+    EXPECT_EQ(ResultPriceText(QString()), QString());
+}
+
+TEST_F(CellPainter, JunkPriceIsDrawnAsPriceUnknownInTheCellsColour)
+{
+    rows(QStringLiteral("(1, 'p1', '加载中…', '5', 'NaN', '淘宝网', '点击收藏'),"
+                        "(2, 'p2', '加载中…', '5', '-5', '淘宝网', '点击收藏')"));
+    EXPECT_EQ(composed(0, QStringLiteral("jg")).text, QStringLiteral("价格未知"));
+    const Op current = composed(1, QStringLiteral("jg"), Selected);
+    EXPECT_EQ(current.text, QStringLiteral("价格未知"));
+    EXPECT_EQ(current.color, Red);
 }
 
 TEST_F(CellPainter, RowsAlternateTheirBackgroundByRecordNumber)

@@ -10,6 +10,8 @@
 #include "store/Cipher.h"
 #include "store/Connection.h"
 #include "store/Dataset.h"
+#include "store/Error.h"
+#include "store/PriceHistory.h"
 #include "store/SettingsRecord.h"
 #include "tests/support/TestSupport.h"
 
@@ -134,6 +136,26 @@ TEST_F(Reader, StoresEveryColumnOfARow)
     EXPECT_EQ(bars.back(), 70);
 }
 
+// A right-to-left override would show "gpj.exe" as "exe.jpg": the direction controls leave
+// every cell before anything is stored, rated, recorded or shown; the rest of the text stays.
+TEST_F(Reader, DirectionControlsLeaveTheCellsBeforeTheyAreStored)
+{
+    QStringList lines =
+        row(QStringLiteral("7"), QStringLiteral("p7"), QStringLiteral("150"), QStringLiteral("淘宝网"));
+    lines[3] =
+        QStringLiteral("<TD>正品\u202E连衣裙\u2066 gpj.exe\u2069\u202A\u202B\u202C\u202D\u2067\u2068</TD>");
+    lines[11] = QStringLiteral("<TD>\u202E满100减20\u200F</TD>");
+    std::vector<QString> labels;
+    PageText text(page({lines}).join(QLatin1Char('\n')));
+    ResultPageReader reader({words, rows, pictures, settings}, state, &rate,
+                            [&](int, const QString& label) { labels.push_back(label); });
+    EXPECT_EQ(reader.read(text).stored, 1);
+    EXPECT_EQ(db.scalar(QStringLiteral("select cpmc || '|' || hdxx || '|' || pjjb from cxnr")),
+              QStringLiteral("正品连衣裙 gpj.exe|满100减20\u200F|淘宝网/正品连衣裙 gpj.exe"));
+    ASSERT_FALSE(labels.empty());
+    EXPECT_TRUE(labels.back().endsWith(QStringLiteral("正品连衣裙 gpj.exe")));
+}
+
 TEST_F(Reader, EmptyPopularityIsStoredWithoutRatings)
 {
     read(page({row(QStringLiteral("1"), QStringLiteral("p1"), QString(), QStringLiteral("京东商城"))}));
@@ -159,6 +181,80 @@ TEST_F(Reader, MalformedRowsAreSkippedAndTheReadingGoesOn)
     // Bars above 100 are shown as 100.
     for (int bar : bars)
         EXPECT_LE(bar, 100);
+}
+
+// A name broken over two lines, a name cut at the line limit and a row missing a cell are
+// counted as rows that cannot be read; the rows around them are stored whole.
+TEST_F(Reader, BrokenAndCutRowsAreCountedAndTheirNeighboursStored)
+{
+    const auto ok = [](const char* cph) {
+        return row(QStringLiteral("1"), QString::fromLatin1(cph), QStringLiteral("5"),
+                   QStringLiteral("当当网"));
+    };
+    QStringList broken = ok("b");
+    broken.replace(3, QStringLiteral("<TD>正品"));
+    broken.insert(4, QStringLiteral("连衣裙</TD>"));
+    QStringList cut = ok("c");
+    cut.replace(3, QStringLiteral("<TD>%1</TD>").arg(QString(3000, QChar(0x957F)))); // 6000 GBK bytes
+    QStringList short_ = ok("d");
+    short_.removeAt(11);
+    const auto outcome = read(page({ok("a"), broken, ok("e"), cut, short_, ok("f")}));
+    EXPECT_EQ(outcome.stored, 3);
+    EXPECT_EQ(outcome.skipped, 3);
+    EXPECT_EQ(db.scalar(QStringLiteral("select group_concat(cph) from cxnr")), QStringLiteral("a,e,f"));
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where cpmc = '正品 连衣裙'")),
+              QStringLiteral("3"));
+    EXPECT_EQ(SearchEndStatus(3, 3), QStringLiteral("本次搜索结果有: 3 条记录，另有 3 条记录无法读取"));
+    EXPECT_EQ(SearchEndStatus(12, 0), QStringLiteral("本次搜索结果有: 12 条记录"));
+}
+
+// The page in steps of one commit: a step the file cannot take is undone everywhere (rows,
+// picture records, the outcome, the price sightings), the steps before stay stored.
+TEST_F(Reader, AStepTheFileCannotTakeLeavesNoTrace)
+{
+    PriceHistory history(connection);
+    history.open();
+    state.history = &history;
+    QList<QStringList> offers;
+    for (int i = 1; i <= 400; ++i)
+        offers << row(QString::number(i), QStringLiteral("p%1").arg(i), QStringLiteral("5"),
+                      QStringLiteral("当当网"));
+    const PageText text(page(offers).join(QLatin1Char('\n')));
+    ResultPageReader reader({words, rows, pictures, settings}, state, &rate, [](int, const QString&) {});
+    int announced = 0;
+    QObject::connect(&rows, &Dataset::rowsInserted,
+                     [&](int first, int last) { announced += last - first + 1; });
+    reader.start(text);
+    for (int step = 0; step < 3; ++step) // a step that has expired reads one row
+        ASSERT_FALSE(reader.readStep(connection, QDeadlineTimer(0)));
+    connection.execute(QStringLiteral("PRAGMA max_page_count = ") +
+                       db.scalar(QStringLiteral("pragma page_count")));
+    QString failure;
+    try {
+        while (!reader.readStep(connection, QDeadlineTimer(QDeadlineTimer::Forever))) {
+        }
+    } catch (const Error& e) {
+        failure = e.message();
+    }
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("磁盘已满"))) << failure.toStdString();
+    const int stored = db.count(QStringLiteral("cxnr"));
+    EXPECT_GE(stored, 3);
+    EXPECT_LT(stored, 400);
+    EXPECT_EQ(rows.recordCount(), stored);
+    EXPECT_EQ(reader.outcome().stored, stored);
+    EXPECT_EQ(pictures.recordCount(), db.scalar(QStringLiteral("select count(*) from tpb")).toInt());
+    EXPECT_EQ(reader.outcome().pictureRecords, pictures.recordCount());
+    EXPECT_EQ(static_cast<int>(reader.outcome().firstThumbnails.size()), std::min(stored, 12));
+    EXPECT_EQ(history.pending(), stored);
+    EXPECT_EQ(announced, stored);
+    EXPECT_GE(rows.recNo(), 1);
+    EXPECT_LE(rows.recNo(), stored);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count from word where word='kw'")), QString());
+    EXPECT_EQ(db.count(QStringLiteral("word")), 1);
+
+    // Room again: the next reading stores its page.
+    connection.execute(QStringLiteral("PRAGMA max_page_count = 1073741823"));
+    EXPECT_EQ(read(page(offers.mid(0, 20))).stored, 20);
 }
 
 TEST_F(Reader, PageWithoutRowsStoresNothing)

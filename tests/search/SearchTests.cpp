@@ -1,6 +1,8 @@
 // Searching as a user does it: the real main window against the stand-in server.
 #include "tests/search/SearchFixture.h"
 
+#include "server/HostileTexts.h"
+#include "service/PageText.h"
 #include "store/Cipher.h"
 
 #include <QCheckBox>
@@ -170,6 +172,35 @@ TEST_F(Search, UnreachableServiceShowsTheNoNetworkMessage)
     EXPECT_EQ(w.ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 0 条记录"));
     // The error page never carries the address, so never the account.
     EXPECT_FALSE(w.mmo1.text().contains(w.state().UserId));
+}
+
+// A hostile page: rows whose name or promotion is broken over two lines, or too long for a
+// line, cannot be read; they are counted in the status bar, every other row is stored whole.
+TEST_F(Search, RowsThatCannotBeReadAreCountedAndTheOthersStored)
+{
+    start();
+    const QStringList& names = standin::hostileNames();
+    const QStringList& promotions = standin::hostilePromotions();
+    const auto unreadable = [](const QString& text) {
+        return text.contains(QLatin1Char('\n')) || text.size() > PageText::MaxLineBytes / 2;
+    };
+    const int rows = 30;
+    int skipped = 0;
+    for (int i = 0; i < rows; ++i)
+        skipped += unreadable(names.at(i % names.size())) || unreadable(promotions.at(i % promotions.size()));
+    ASSERT_GT(skipped, 0);
+    search(QStringLiteral("hostile%1").arg(rows));
+    EXPECT_EQ(
+        window->ui.StatusBar1->panelText(0),
+        QStringLiteral("本次搜索结果有: %1 条记录，另有 %2 条记录无法读取").arg(rows - skipped).arg(skipped));
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), rows - skipped);
+    EXPECT_EQ(db.scalar(QStringLiteral("select count(*) from cxnr where coalesce(cpmc, '') = ''")),
+              QStringLiteral("0"));
+    EXPECT_EQ(messagesWith(NoResults) + messagesWith(NoNetwork), 0);
+
+    // An ordinary page keeps the text it always had.
+    search(QStringLiteral("test13"));
+    EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 13 条记录"));
 }
 
 TEST_F(Search, HotKeywordSearchesItsCaption)

@@ -1,5 +1,6 @@
 // The deterministic catalogue, moving prices and the service's query decoding.
 #include "server/Catalogue.h"
+#include "server/HostileTexts.h"
 #include "server/QueryString.h"
 #include "ui/FrmkovaUi.h"
 
@@ -34,7 +35,15 @@ TEST(Catalogue, TestKeywordsGiveExactRowCounts)
     EXPECT_EQ(Catalogue::rowCount(u" test13 "_s), 13);
     // Ordinary keywords never give more than 300 rows, so these are not read as counts.
     EXPECT_LE(Catalogue::rowCount(u"test05000"_s), 300);
-    EXPECT_LE(Catalogue::rowCount(u"test10001"_s), 300);
+    EXPECT_EQ(Catalogue::rowCount(u"test10001"_s), 10001);
+    EXPECT_LE(Catalogue::rowCount(u"test200001"_s), 300);
+    EXPECT_LE(Catalogue::rowCount(u"test1000000"_s), 300);
+    for (const QString& kind : {u"hostile"_s, u"junkprice"_s}) {
+        EXPECT_EQ(Catalogue::rowCount(kind + u"0"_s), 0);
+        EXPECT_EQ(Catalogue::rowCount(kind + u"10000"_s), 10000);
+        EXPECT_LE(Catalogue::rowCount(kind + u"10001"_s), 300);
+        EXPECT_LE(Catalogue::rowCount(kind + u"012"_s), 300);
+    }
     EXPECT_LE(Catalogue::rowCount(u"Test5000"_s), 300);
 }
 
@@ -204,6 +213,33 @@ TEST(QueryDecoding, MalformedEscapesStayLiteral)
     // Bytes that are not GBK do not end the reading.
     const QueryString q("/x?word=%FF%FFabc");
     EXPECT_TRUE(q.value(u"word").endsWith(u"abc"_s));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Catalogue, JunkPricesNeverMoveAndHostileRowsAreOrdinaryElsewhere)
+{
+    const QList<Offer> junk = Catalogue::offers(u"junkprice15"_s);
+    const QList<Offer> hostile = Catalogue::offers(u"hostile15"_s);
+    ASSERT_EQ(junk.size(), 15);
+    ASSERT_EQ(hostile.size(), 15);
+    for (int i = 0; i < 15; ++i) {
+        const QString& price = junk[i].price;
+        EXPECT_EQ(price, kova::standin::junkPrices().at(i));
+        // Only the four valid prices (the last four) move by day or drop.
+        const bool number = i >= 11;
+        EXPECT_EQ(Catalogue::priceOnDay(price, junk[i].cph, 7) != price, number) << qPrintable(price);
+        EXPECT_EQ(Catalogue::currentPrice(price, junk[i].cph, 3) != price, number) << qPrintable(price);
+        EXPECT_EQ(hostile[i].name, kova::standin::hostileNames().at(i));
+        EXPECT_FALSE(hostile[i].merchant.isEmpty());
+        EXPECT_TRUE(hostile[i].linkPath.startsWith(u"/item.htm?id="_s + hostile[i].cph));
+    }
+    EXPECT_EQ(Catalogue::offer(u"hostile40"_s, 32)->promotion, kova::standin::hostilePromotions().at(1));
+    const QList<Offer> badpic = Catalogue::offers(u"test9-badpic"_s);
+    for (const Offer& o : badpic)
+        EXPECT_EQ(o.hugePicture, o.bh == 5) << o.bh;
 }
 
 } // namespace

@@ -140,8 +140,9 @@ TEST_F(StandInFaults, ControlPathSwitchesFaultsByPrefix)
 
 TEST(StandInFaultNames, RoundTrip)
 {
-    for (Fault f : {Fault::None, Fault::DropMidBody, Fault::Stall, Fault::ErrorStatus, Fault::TruncatedJpeg,
-                    Fault::HtmlAsPicture, Fault::InvalidGbk, Fault::Utf8Declared, Fault::HugePage})
+    for (Fault f :
+         {Fault::None, Fault::DropMidBody, Fault::Stall, Fault::ErrorStatus, Fault::TruncatedJpeg,
+          Fault::HtmlAsPicture, Fault::InvalidGbk, Fault::Utf8Declared, Fault::HugePage, Fault::Trickle})
         EXPECT_EQ(kova::standin::faultFromName(kova::standin::faultName(f)), f);
     EXPECT_EQ(kova::standin::faultFromName(u"stall"_s), Fault::Stall);
     EXPECT_FALSE(kova::standin::faultFromName(u"Stalled"_s));

@@ -1,5 +1,7 @@
 #include "service/HttpClient.h"
+
 #include "tests/service/StandInFixture.h"
+#include <QElapsedTimer>
 
 #include <chrono>
 #include <thread>
@@ -98,6 +100,28 @@ TEST_F(HttpClientTest, SilentServerIsCutOffByTheStallTimeOut)
         expectHttpError([&] { http.get(Requests().listAll(QStringLiteral("test20"), {}, {})); });
     EXPECT_EQ(e.kind(), HttpError::Kind::Stall);
     EXPECT_EQ(requestsFor(QStringLiteral("/ListAll.aspx")).size(), 1);
+}
+
+TEST_F(HttpClientTest, TrickleBelowTheLowSpeedLimitEndsAsTooSlow)
+{
+    // A byte a second never stalls (the stall time-out is an hour) and the page would take
+    // hours to arrive: only the low-speed check ends this GET, after the seam's two seconds.
+    const kova::test::LowSpeedTime bound(std::chrono::seconds(2));
+    server().setFault(Fault::Trickle);
+    HttpClient http;
+    http.setStallTimeout(std::chrono::hours(1));
+    QElapsedTimer clock;
+    clock.start();
+    const HttpError e =
+        expectHttpError([&] { http.get(Requests().listAll(QStringLiteral("test20"), {}, {})); });
+    EXPECT_EQ(e.kind(), HttpError::Kind::TooSlow) << e.message().toStdString();
+    EXPECT_GE(clock.elapsed(), 1900);
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_TRUE(e.message().contains(QStringLiteral("太慢")));
+
+    // The same client goes on at full speed once the server does.
+    server().setFault(Fault::None);
+    EXPECT_EQ(http.get(Requests().randomUser()).status, 200);
 }
 
 TEST_F(HttpClientTest, CancelFromAnotherThreadEndsAStalledGet)

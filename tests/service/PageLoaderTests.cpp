@@ -199,6 +199,21 @@ TEST_F(PageLoaderTest, SilentServerIsCutOffByTheStallTimeOut)
     expectNoRows(text);
 }
 
+TEST_F(PageLoaderTest, TricklingPageCompletesAsAFailedLoad)
+{
+    const kova::test::LowSpeedTime bound(std::chrono::seconds(1));
+    server().setFault(Fault::Trickle);
+    PageLoader loader;
+    loader.setStallTimeout(std::chrono::hours(1));
+    ASSERT_EQ(load(loader, Requests().listAll(QStringLiteral("test20"), {}, {}), 15000), 1);
+    EXPECT_TRUE(loader.lastLoadFailed());
+    EXPECT_TRUE(loader.documentText().contains(QStringLiteral("服务器发送数据太慢")))
+        << loader.documentText().toStdString();
+    PageText text;
+    loader.readDocumentInto(text);
+    expectNoRows(text);
+}
+
 TEST_F(PageLoaderTest, BadRepliesCompleteWithAnErrorPage)
 {
     PageLoader loader;

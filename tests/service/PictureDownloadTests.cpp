@@ -9,12 +9,12 @@
 #include <thread>
 
 using kova::downloadPicture;
+using kova::fetchMissingThumbnail;
 using kova::HttpClient;
 using kova::PictureCache;
 using kova::SilentHosts;
 using kova::ThumbnailFailures;
 using kova::ThumbnailFetch;
-using kova::fetchMissingThumbnail;
 using kova::standin::Fault;
 
 namespace {
@@ -82,6 +82,32 @@ TEST_F(PictureDownloadTest, AnythingButACompleteJpegLeavesNoFile)
     // The next writer of the product tries again.
     server().setFault(Fault::None);
     EXPECT_TRUE(downloadPicture(m_http, picture(QStringLiteral("7")), path));
+}
+
+// A picture that trickles, and one whose header no decoder with a bound would take: no
+// file, so the next search tries again.
+TEST_F(PictureDownloadTest, TricklingOrUndecodablePictureLeavesNoFile)
+{
+    const QString path = target(QStringLiteral("8.jpg"));
+    {
+        const kova::test::LowSpeedTime bound(std::chrono::seconds(1));
+        server().setFault(Fault::Trickle);
+        ThumbnailFailures failures;
+        EXPECT_EQ(fetchMissingThumbnail(m_http, PictureCache(m_dir.path() + QStringLiteral("/")),
+                                        QStringLiteral("8"), picture(QStringLiteral("8")), &failures),
+                  ThumbnailFetch::Failed);
+        EXPECT_TRUE(failures.failed(QStringLiteral("8")));
+        server().setFault(Fault::None);
+    }
+    const QString huge = server().directoryUrl() + QStringLiteral("/pic/huge/8.jpg");
+    try {
+        downloadPicture(m_http, huge, path);
+        ADD_FAILURE() << "an undecodable picture was saved";
+    } catch (const kova::Error& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("无法使用"))) << e.message().toStdString();
+    }
+    EXPECT_TRUE(files().isEmpty()) << files().join(u' ').toStdString();
+    EXPECT_TRUE(downloadPicture(m_http, picture(QStringLiteral("8")), path));
 }
 
 TEST_F(PictureDownloadTest, UnsafeTargetsAreRefusedBeforeAnyRequest)

@@ -193,9 +193,10 @@ TEST_F(StoreDataset, AppendBatchAnnouncesItsRowsOnceAtTheEnd)
     EXPECT_EQ(ds.recordCount(), 6);
 }
 
-// A commit group writes its rows in one commit and commits on every exit: the rows stored
-// before an error stay stored. Inside a transaction of its caller it leaves the commit to it.
-TEST_F(StoreDataset, CommitGroupCommitsOnEveryExit)
+// A commit group stores its step whole or not at all: commit() stores it or throws, and a
+// group left without it (an error) rolls back. Inside a caller's transaction it leaves both
+// to the caller.
+TEST_F(StoreDataset, CommitGroupStoresAStepWholeOrNotAtAll)
 {
     db.exec(QStringLiteral("create table t (a TEXT NOT NULL)"));
     Dataset ds(connection);
@@ -206,31 +207,100 @@ TEST_F(StoreDataset, CommitGroupCommitsOnEveryExit)
         ds.post();
     };
     {
-        const CommitGroup group(connection);
+        CommitGroup group(connection);
         add(QStringLiteral("1"));
         add(QStringLiteral("2"));
         EXPECT_EQ(db.count(QStringLiteral("t")), 0); // another connection sees nothing yet
+        group.commit();
     }
     EXPECT_EQ(db.count(QStringLiteral("t")), 2);
 
     EXPECT_THROW(
         {
-            const CommitGroup group(connection);
+            CommitGroup group(connection);
             add(QStringLiteral("3"));
             add(QVariant()); // NOT NULL
+            group.commit();
         },
         Error);
-    EXPECT_EQ(db.count(QStringLiteral("t")), 3);
-    EXPECT_EQ(ds.recordCount(), 3);
+    EXPECT_EQ(db.count(QStringLiteral("t")), 2);
+    EXPECT_TRUE(sqlite3_get_autocommit(connection.handle()));
+
+    // A file that cannot grow: the step fails as a full disk, with SQLite's text.
+    connection.execute(QStringLiteral("PRAGMA max_page_count = ") +
+                       db.scalar(QStringLiteral("pragma page_count")));
+    try {
+        CommitGroup group(connection);
+        for (int i = 0; i < 2000; ++i)
+            add(QString(200, QLatin1Char('x')));
+        group.commit();
+        FAIL() << "the file grew past its limit";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("磁盘已满"))) << e.message().toStdString();
+        EXPECT_TRUE(e.message().endsWith(QStringLiteral("database or disk is full")))
+            << e.message().toStdString();
+    }
+    EXPECT_EQ(db.count(QStringLiteral("t")), 2);
+    connection.execute(QStringLiteral("PRAGMA max_page_count = 1073741823"));
 
     connection.execute(QStringLiteral("BEGIN"));
     {
-        const CommitGroup group(connection);
+        CommitGroup group(connection);
+        EXPECT_FALSE(group.owns());
         add(QStringLiteral("4"));
+        group.commit();
     }
     EXPECT_FALSE(sqlite3_get_autocommit(connection.handle())); // still the caller's
     connection.execute(QStringLiteral("ROLLBACK"));
-    EXPECT_EQ(db.count(QStringLiteral("t")), 3);
+    EXPECT_EQ(db.count(QStringLiteral("t")), 2);
+}
+
+// Rows of a batch whose writes were rolled back leave the snapshot: those held back without
+// a word, those another change announced meanwhile as removals; the cursor stays put.
+TEST_F(StoreDataset, DiscardedBatchTakesItsRowsOutAgain)
+{
+    db.exec(QStringLiteral("create table t (a TEXT)"));
+    db.exec(QStringLiteral("insert into t values ('1'), ('2'), ('3')"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from t"));
+    ds.setRecNo(2);
+    const auto add = [&](const QString& value) {
+        ds.append();
+        ds.setField(QStringLiteral("a"), value);
+        ds.post();
+    };
+    QSignalSpy inserted(&ds, &Dataset::rowsInserted);
+    QSignalSpy removed(&ds, &Dataset::rowRemoved);
+    {
+        Dataset::AppendBatch batch(ds);
+        add(QStringLiteral("4"));
+        add(QStringLiteral("5"));
+        batch.discard();
+    }
+    EXPECT_TRUE(inserted.isEmpty());
+    EXPECT_TRUE(removed.isEmpty());
+    EXPECT_EQ(column(ds, QStringLiteral("a")),
+              (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
+    EXPECT_EQ(ds.recNo(), 2);
+
+    {
+        Dataset::AppendBatch batch(ds);
+        add(QStringLiteral("6"));
+        EXPECT_TRUE(ds.locate(QStringLiteral("a"), QStringLiteral("1"))); // announces row 6
+        add(QStringLiteral("7"));
+        ds.append(); // a pending append goes too
+        batch.discard();
+    }
+    EXPECT_EQ(inserted.size(), 1);
+    EXPECT_EQ(removed.size(), 1);
+    EXPECT_FALSE(ds.isEditing());
+    EXPECT_EQ(column(ds, QStringLiteral("a")),
+              (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
+    EXPECT_EQ(ds.recNo(), 2);
+    // Later appends go on as usual.
+    add(QStringLiteral("8"));
+    EXPECT_EQ(ds.recordCount(), 4);
+    EXPECT_EQ(ds.fieldText(QStringLiteral("a")), QStringLiteral("8"));
 }
 
 TEST_F(StoreDataset, AppendPostsAtOnceAndRereadsDefaults)

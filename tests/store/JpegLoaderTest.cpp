@@ -176,6 +176,42 @@ TEST(StoreJpegLoader, RefusesAbsurdDimensions)
     const JpegResult result = decodeJpeg(bytes);
     EXPECT_TRUE(result.image.isNull());
     EXPECT_TRUE(result.error.contains(QStringLiteral("30000"))) << result.error.toStdString();
+    EXPECT_EQ(result.failure, JpegFailure::TooLarge);
+    EXPECT_TRUE(result.unusable());
+}
+
+// The check a download passes before it is kept says no exactly where decoding would.
+TEST(StoreJpegLoader, HeaderCheckRefusesWhatTheLoaderRefuses)
+{
+    const QByteArray good = saveJpeg(twoColours(64, 48));
+    EXPECT_TRUE(jpegHeaderProblem(good).isEmpty());
+    // At the bound and beyond it, through a patched frame header.
+    const qsizetype sof = good.indexOf(QByteArray("\xFF\xC0", 2));
+    ASSERT_GT(sof, 0);
+    const auto withSides = [&](int width, int height) {
+        QByteArray bytes = good;
+        bytes[sof + 5] = static_cast<char>(height >> 8);
+        bytes[sof + 6] = static_cast<char>(height & 0xFF);
+        bytes[sof + 7] = static_cast<char>(width >> 8);
+        bytes[sof + 8] = static_cast<char>(width & 0xFF);
+        return bytes;
+    };
+    EXPECT_TRUE(jpegHeaderProblem(withSides(20000, 16)).isEmpty());
+    EXPECT_TRUE(jpegHeaderProblem(withSides(20001, 16)).contains(QStringLiteral("20001")));
+    // libjpeg itself refuses sides over 65500 and a zero height while reading the header.
+    for (const QByteArray& bytes : {withSides(65535, 65535), withSides(20001, 16), withSides(16, 0)}) {
+        EXPECT_FALSE(jpegHeaderProblem(bytes).isEmpty());
+        EXPECT_TRUE(decodeJpeg(bytes, QSize(70, 70)).unusable());
+    }
+    const QByteArray html("<html><body>Not found</body></html>");
+    for (const QByteArray& bytes : {QByteArray(), html, good.left(20)}) {
+        EXPECT_FALSE(jpegHeaderProblem(bytes).isEmpty());
+        EXPECT_EQ(decodeJpeg(bytes).failure, JpegFailure::Corrupt);
+    }
+    // A file that cannot be read is no fault of its bytes.
+    const JpegResult missing = loadJpegFile(QStringLiteral("/nonexistent/kova/p.jpg"));
+    EXPECT_EQ(missing.failure, JpegFailure::Unreadable);
+    EXPECT_FALSE(missing.unusable());
 }
 
 TEST(StoreJpegLoader, TruncatedFileDecodesWithWarning)

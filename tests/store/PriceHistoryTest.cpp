@@ -102,6 +102,9 @@ TEST(PriceHistoryFile, AnOlderFileGetsTheTablesAndOldDaysGo)
                        {keep});
     connection.execute(QStringLiteral("insert into price_history values ('C', ?, 1, 1, 1, 1, '', '')"),
                        {drop});
+    // The prune counts back from the newest day kept, here today's.
+    connection.execute(QStringLiteral("insert into price_history values ('N', ?, 1, 1, 1, 1, '', '')"),
+                       {Today.toString(QStringLiteral("yyyy-MM-dd"))});
     // The next start removes what is older than the days kept, and the old tables stay.
     PriceHistory again(connection);
     again.setToday([] { return Today; });
@@ -111,6 +114,44 @@ TEST(PriceHistoryFile, AnOlderFileGetsTheTablesAndOldDaysGo)
     EXPECT_EQ(days[0].day.toString(QStringLiteral("yyyy-MM-dd")), keep);
     again.setAnnounced(QStringLiteral("C"), 250);
     EXPECT_EQ(again.announcedPrice(QStringLiteral("C")), 250);
+}
+
+// A start with the clock years ahead deletes nothing a start with the right clock keeps; a
+// clock set back keeps the days after it but shows none of them.
+TEST_F(PriceHistoryTest, AWrongClockNeverDeletesHistory)
+{
+    const auto add = [&](const QDate& day, qint64 fen) {
+        connection.execute(QStringLiteral("insert into price_history values ('W', ?, ?, ?, ?, 1, '', '')"),
+                           {day.toString(QStringLiteral("yyyy-MM-dd")), fen, fen, fen});
+    };
+    add(Today.addDays(-PriceHistory::KeepDays), 900);
+    add(Today.addDays(-300), 800);
+    add(Today, 1000);
+
+    PriceHistory ahead(connection);
+    ahead.setToday([] { return Today.addYears(5); });
+    ahead.open();
+    EXPECT_EQ(db.count(QStringLiteral("price_history")), 3);
+    EXPECT_EQ(ahead.days(QStringLiteral("W")).size(), 3u);
+
+    PriceHistory back(connection);
+    const QDate early = Today.addYears(-2);
+    back.setToday([early] { return early; });
+    back.open();
+    EXPECT_EQ(db.count(QStringLiteral("price_history")), 3);
+    EXPECT_TRUE(back.days(QStringLiteral("W")).empty()) << "days after today are not history yet";
+    add(early.addDays(-1), 5000);
+    const std::vector<DayPrice> shown = back.days(QStringLiteral("W"));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].last, 5000);
+
+    // The right clock again prunes as always: a day more than KeepDays before today goes.
+    add(Today.addDays(-PriceHistory::KeepDays - 1), 1);
+    PriceHistory right(connection);
+    right.setToday([] { return Today; });
+    right.open();
+    EXPECT_EQ(right.days(QStringLiteral("W")).size(), 3u);
+    EXPECT_EQ(db.count(QStringLiteral("price_history")), 3);
 }
 
 TEST(PriceHistoryFile, AFileThatCannotTakeTheTablesTurnsTheHistoryOff)
@@ -192,6 +233,28 @@ TEST(PriceVerdict, ToolTipNamesTheLowestWithItsDateTheHighestAndTheDays)
     EXPECT_EQ(PriceToolTip(4800, days, Today),
               QStringLiteral("记录不足\n历史最低 ￥43.5（2026-12-08）· 最高 ￥69.99 · 共记录 3 天"));
     EXPECT_EQ(PriceToolTip(4800, {}, Today), QStringLiteral("记录不足"));
+}
+
+// The tool tip counts and shows only days up to today, and never says "记录不足" beside a
+// count of days the verdict could have used.
+TEST(PriceVerdict, ToolTipCountsTheDaysItMayUse)
+{
+    std::vector<DayPrice> days = daysOf({5000, 4500, 4800});
+    for (int i = 1; i <= 62; ++i)
+        days.push_back({Today.addDays(i), 100, 99999, 100, 1}); // written while the clock was ahead
+    const QString future = PriceToolTip(4800, days, Today);
+    EXPECT_EQ(future, QStringLiteral("记录不足\n历史最低 ￥45（2026-12-08）· 最高 ￥50 · 共记录 3 天"));
+
+    // Sixty-two days long ago and two recent ones: too few to judge, and it says why.
+    std::vector<DayPrice> old;
+    for (int i = 0; i < 62; ++i)
+        old.push_back({Today.addDays(-200 + i), 3000, 3000, 3000, 1});
+    for (const DayPrice& d : daysOf({4000, 4100}))
+        old.push_back(d);
+    const QString tip = PriceToolTip(4000, old, Today);
+    EXPECT_FALSE(tip.contains(QStringLiteral("记录不足"))) << tip.toStdString();
+    EXPECT_TRUE(tip.startsWith(QStringLiteral("近 90 天只有 2 天的价格，无法判断\n"))) << tip.toStdString();
+    EXPECT_TRUE(tip.endsWith(QStringLiteral("共记录 64 天"))) << tip.toStdString();
 }
 
 TEST(Csv, BytesHaveTheByteOrderMarkTheHeaderAndQuotedFields)

@@ -5,11 +5,13 @@
 //  - RequestHosts: the service, version and directory hosts the requests go to;
 //  - TestSeams: message boxes and browser openings collected instead of shown, and the
 //    request hosts (a closed loopback port until the test points them at a server);
+//  - LowSpeedTime: how long a transfer may trickle below HttpClient::LowSpeedLimit;
 //  - TestFolder: a fresh kvdb.dat in a temporary folder that is also the working folder and
 //    the user's temporary folder (TMPDIR, where the picture cache lives).
 // Header-only: a test that includes it links kova_links (which brings the standard error
 // report and the requests).
 #include "links/Browser.h"
+#include "service/HttpClient.h"
 #include "service/Requests.h"
 #include "store/Report.h"
 #include "tests/support/TestSupport.h"
@@ -18,6 +20,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -84,6 +87,16 @@ public:
     bool browserOpens = true;                          // whether the desktop "opens" an address
     std::function<bool(const Message&)> ignoreMessage; // boxes not to collect (still answered)
     RequestHosts hosts;
+};
+
+// Every HTTP client gives up a transfer slower than HttpClient::LowSpeedLimit bytes a
+// second after `t` instead of half a minute, from its next GET on.
+class LowSpeedTime {
+public:
+    explicit LowSpeedTime(std::chrono::seconds t) { setLowSpeedTimeForTesting(t); }
+    ~LowSpeedTime() { setLowSpeedTimeForTesting(std::chrono::seconds(0)); }
+    LowSpeedTime(const LowSpeedTime&) = delete;
+    LowSpeedTime& operator=(const LowSpeedTime&) = delete;
 };
 
 // An environment variable set for the life of the object, then put back as it was.
