@@ -71,12 +71,20 @@ void DesktopNotifier::askCapabilities()
         w->deleteLater();
         m_asking = false;
         const QDBusPendingReply<QStringList> reply = *w;
+        const std::vector<Notice> waiting = std::exchange(m_waiting, {});
+        // No service on the bus: the notices could not go out either; said at once, as a
+        // refused notice would be.
+        if (reply.isError() && (reply.error().type() == QDBusError::ServiceUnknown ||
+                                reply.error().type() == QDBusError::Disconnected)) {
+            for (size_t i = 0; i < waiting.size(); ++i)
+                emit unavailable(reply.error().message());
+            return;
+        }
         // Without an answer the markup stays unknown, and is asked again before the next
         // notice: the service may start later.
         if (!reply.isError())
             m_markup = reply.value().contains(QStringLiteral("body-markup")) ? BodyMarkup::Read
                                                                              : BodyMarkup::NotRead;
-        const std::vector<Notice> waiting = std::exchange(m_waiting, {});
         for (const Notice& notice : waiting)
             send(notice);
     });

@@ -590,6 +590,17 @@ TEST_F(NotifierTest, AServerThatDoesNotTellGetsItEscapedAndIsAskedAgain)
     EXPECT_EQ(fake.capabilityCalls, 2);
 }
 
+TEST_F(NotifierTest, WithoutAServiceEachNoticeIsUnavailable)
+{
+    ASSERT_TRUE(service.unregisterService(QStringLiteral("org.freedesktop.Notifications")));
+    int unavailable = 0;
+    QObject::connect(&notifier(), &DesktopNotifier::unavailable, &notifier(), [&] { ++unavailable; });
+    notifier().notify(QStringLiteral("s"), Name);
+    notifier().notify(QStringLiteral("s"), Name);
+    EXPECT_TRUE(waitUntil([&] { return unavailable == 2; }, 10000)) << unavailable;
+    EXPECT_TRUE(fake.calls.empty());
+}
+
 } // namespace
 } // namespace kova
 
