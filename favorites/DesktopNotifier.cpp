@@ -1,5 +1,6 @@
 #include "favorites/DesktopNotifier.h"
 
+#include "store/PlainText.h"
 #include "store/Report.h"
 
 #include <QDBusMessage>
@@ -10,31 +11,9 @@
 #include <utility>
 
 namespace kova {
-namespace {
-
-bool isBidiControl(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
-}
-
-// A right-to-left override in a name would show the rest of the line reversed.
-QString withoutBidiControls(const QString& text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (!isBidiControl(c))
-            out.append(c);
-    }
-    return out;
-}
-
-} // namespace
-
 QString NotificationBody(const QString& text, bool serverReadsMarkup)
 {
-    const QString plain = withoutBidiControls(text);
+    const QString plain = StripBidiControls(text);
     if (!serverReadsMarkup)
         return plain;
     QString escaped;

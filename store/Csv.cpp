@@ -1,5 +1,7 @@
 #include "store/Csv.h"
 
+#include "store/PlainText.h"
+
 #include <QSaveFile>
 
 #include <algorithm>
@@ -11,27 +13,6 @@ namespace {
 // Big enough that a large export needs few calls, small enough that a full disk is found
 // early.
 constexpr qint64 WriteChunk = 64 * 1024;
-
-bool isBidiControl(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
-}
-
-// The right-to-left overrides and isolates would let a name show reversed in the
-// spreadsheet.
-QString withoutBidiControls(const QString& text)
-{
-    if (std::none_of(text.begin(), text.end(), isBidiControl))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (!isBidiControl(c))
-            out.append(c);
-    }
-    return out;
-}
 
 bool isFormulaStart(QChar c)
 {
@@ -112,7 +93,7 @@ QString CsvCell(const QString& text, CsvColumn kind)
 {
     if (kind == CsvColumn::Number && isPlainNumber(text))
         return text;
-    QString cell = withoutBidiControls(text);
+    QString cell = StripBidiControls(text);
     if (readsAsFormula(cell))
         cell.prepend(QLatin1Char('\''));
     return cell;
