@@ -44,7 +44,9 @@ bool startsLikeFormula(const QString& text)
 
 bool plainNumber(const QString& text)
 {
-    static const QRegularExpression number(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?$"));
+    // Anchored as a whole: "$" alone would also match before a final newline.
+    static const QRegularExpression number(
+        QRegularExpression::anchoredPattern(QStringLiteral("-?[0-9]+(\\.[0-9]+)?")));
     return number.match(text).hasMatch();
 }
 
