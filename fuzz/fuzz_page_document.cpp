@@ -1,5 +1,6 @@
 // A page body on its way to the readers: charset detection, decoding, HTML5 parsing and
-// serialization (serializeDocument), then the line cut of PageText.
+// serialization (serializeDocument), then the line cut of PageText. The page is parsed
+// whole and again a slice of rows at a time (every row a slice): both must give one text.
 //
 // Input: an optional header block "Content-Type: <value>\r\n\r\n" followed by the body,
 // as the corpus tool writes it; without the header the body is taken whole.
@@ -40,11 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)kova::declaredCharset(body, contentType);
     QString document;
     try {
-        document = kova::serializeDocument(body, contentType);
+        document = kova::serializeDocument(body, contentType, 0);
     } catch (const kova::Error&) {
         // A body the parser refuses: the loader shows its error page instead.
         return 0;
     }
+
+    int slices = 0;
+    if (kova::serializeDocument(body, contentType, 1, &slices) != document)
+        kova::fuzz::fail("the sliced parse differs from the whole one", QString::number(slices));
 
     const kova::PageText page(document);
     for (int i = 0; i < page.count(); ++i) {

@@ -166,11 +166,24 @@ private:
 
 GumboDocument::GumboDocument(QByteArray utf8) : m_input(std::move(utf8)), m_arena(std::make_unique<Arena>())
 {
+    parse(GUMBO_TAG_LAST, 0); // nothing reads a page's parse errors; a sloppy page can have thousands
+}
+
+GumboDocument::GumboDocument(QByteArray utf8, GumboTag context)
+    : m_input(std::move(utf8)), m_arena(std::make_unique<Arena>())
+{
+    parse(context, 1);
+}
+
+void GumboDocument::parse(GumboTag context, int maxErrors)
+{
     GumboOptions options = kGumboDefaultOptions;
     options.allocator = &Arena::allocate;
     options.deallocator = &Arena::deallocate;
     options.userdata = m_arena.get();
-    options.max_errors = 0; // nothing reads parse errors; a sloppy page can have thousands
+    options.max_errors = maxErrors;
+    options.fragment_context = context;
+    options.fragment_namespace = GUMBO_NAMESPACE_HTML;
     m_output = gumbo_parse_with_options(&options, m_input.constData(), static_cast<size_t>(m_input.size()));
     if (!m_output || !m_output->root)
         throw Error(QStringLiteral("无法解析网页内容"));

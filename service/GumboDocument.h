@@ -14,12 +14,18 @@ namespace kova {
 class GumboDocument {
 public:
     explicit GumboDocument(QByteArray utf8);
+    // The input parsed as a fragment whose parent would be a `context` element (HTML
+    // namespace): root() is then the html element that holds the fragment's nodes.
+    GumboDocument(QByteArray utf8, GumboTag context);
     ~GumboDocument();
     GumboDocument(const GumboDocument&) = delete;
     GumboDocument& operator=(const GumboDocument&) = delete;
 
     const GumboNode* root() const { return m_output->root; } // the <html> element
     const GumboNode* body() const;
+    // Whether the parser met a parse error. Only a fragment records them (the first one is
+    // enough to know); a whole document records none.
+    bool hasErrors() const { return m_output->errors.length > 0; }
 
     // Lets go of the input before the document goes. Texts and attributes are gumbo's own
     // copies; of the pieces that point into the input, the written form of an element's
@@ -30,6 +36,8 @@ public:
     class Arena;
 
 private:
+    void parse(GumboTag context, int maxErrors);
+
     QByteArray m_input;
     std::unique_ptr<Arena> m_arena;
     GumboOutput* m_output = nullptr;

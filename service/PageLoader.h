@@ -67,10 +67,17 @@ private:
     std::unique_ptr<Worker> m_worker; // made with the loader; its thread starts at the first Navigate
 };
 
+// A page at least twice this long is parsed a slice of rows at a time where it can be,
+// which gives the same text as the whole parse for a small part of its memory.
+inline constexpr qsizetype DocumentSliceBytes = qsizetype{1} << 20;
+
 // Turns raw page bytes into the document text the readers see (decode, parse, serialize).
 // Throws kova::Error when the body cannot be parsed. Pass the body by move when nothing
-// else needs it: it is let go of as soon as it is decoded.
-QString serializeDocument(QByteArray body, const QByteArray& contentType);
+// else needs it: it is let go of as soon as it is decoded. sliceBytes is the size of a
+// slice of rows (0: always parse the page whole); slices, when given, is told how many
+// slices were parsed (0 when the page was parsed whole).
+QString serializeDocument(QByteArray body, const QByteArray& contentType,
+                          qsizetype sliceBytes = DocumentSliceBytes, int* slices = nullptr);
 // The whole way from a reply's body to the finished lines (what the loader's worker does):
 // serializeDocument, then the split and cut of PageText. A body that cannot be parsed
 // gives the loader's error page, marked failed.

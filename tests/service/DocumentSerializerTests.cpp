@@ -110,3 +110,77 @@ TEST(DocumentSerializer, ErrorPageHoldsNoRowsAndEscapesTheReason)
     }
     EXPECT_TRUE(text.text().contains(QStringLiteral("第二行")));
 }
+
+// A long page is parsed a slice of rows at a time where that gives the text of the whole
+// parse. With a slice of one byte every row is a slice of its own, so each case below checks
+// the cut at every row; a page the cut cannot keep whole must be parsed whole.
+TEST(DocumentSerializer, SlicedParseGivesTheTextOfTheWholeParse)
+{
+    const auto row = [](int n) {
+        return QStringLiteral(
+                   "<tr>\n<td>%1</td>\n<td>名称 &amp; &lt;%1&gt;</td>\n<td><b>限时</b>折扣<br>送礼</td>"
+                   "\n<td><a href=\"http://h/?a=1&amp;b=%1\">链接</a></td></tr>\n")
+            .arg(n);
+    };
+    const auto page = [&](const QString& middle, const QString& head = QStringLiteral("<table border=1>\n"),
+                          const QString& tail = QStringLiteral("</table>\n<p>共 8 条</p>")) {
+        QString rows;
+        for (int n = 1; n <= 4; ++n)
+            rows += row(n);
+        rows += middle;
+        for (int n = 5; n <= 8; ++n)
+            rows += row(n);
+        return kova::gbk::encode(QStringLiteral("<html><head><title>结果</title></head>\n<body>") + head +
+                                 rows + tail + QStringLiteral("\n</body></html>"));
+    };
+    const auto check = [](const QByteArray& body, const char* what) {
+        int slices = -1;
+        const QString sliced = serializeDocument(body, QByteArray(), 1, &slices);
+        EXPECT_EQ(sliced.toStdString(), serializeDocument(body, QByteArray(), 0).toStdString()) << what;
+        return slices;
+    };
+
+    EXPECT_EQ(check(page(QString()), "plain rows"), 6) << "every row but the first and last a slice";
+    EXPECT_EQ(check(page(QStringLiteral("<TR class=x><TD>大写</TD></TR>\r\n<Tr><td>a</td></tr>\n")),
+                    "upper-case tags, unquoted values, CR LF"),
+              8);
+    const QByteArray golden = kova::test::serviceData(QStringLiteral("result_page.gbk.html"));
+    check(golden, "the golden result page");
+
+    // Rows whose markup the cut must not change, and pages that cannot be cut.
+    const std::pair<const char*, QString> cases[] = {
+        {"text between rows", QStringLiteral("</tr>游离文字<tr><td>x</td></tr>\n")},
+        {"an element between rows", QStringLiteral("<b>粗</b><tr><td>x</td></tr>\n")},
+        {"a cell without a row", QStringLiteral("<td>孤</td>\n")},
+        {"text before the first cell", QStringLiteral("<tr>前<td>x</td></tr>\n")},
+        {"a comment", QStringLiteral("<tr><td><!-- <tr> --></td></tr>\n")},
+        {"a script", QStringLiteral("<tr><td><script>var s = \"</tr><tr>\";</script></td></tr>\n")},
+        {"a text area", QStringLiteral("<tr><td><textarea></td></tr><tr></textarea></td></tr>\n")},
+        {"a quoted '>' and row", QStringLiteral("<tr><td title=\"a>b<tr>\">x</td></tr>\n")},
+        {"an unclosed block", QStringLiteral("<tr><td><div>未闭合<tr><td>x</td></tr>\n")},
+        {"unclosed cells and rows", QStringLiteral("<tr><td>a<td>b<tr><td>c\n")},
+        {"an unclosed font", QStringLiteral("<tr><td><font color=red>红</td></tr>\n")},
+        {"an unclosed link", QStringLiteral("<tr><td><a href=x>链接</td></tr>\n")},
+        {"a stray end tag", QStringLiteral("<tr><td>x</td></tr></tr></p>\n")},
+        {"bare ampersands", QStringLiteral("<tr><td>AT&T &nbsp &#xZZ; &</td></tr>\n")},
+        {"a self-closed row", QStringLiteral("<tr/><td>x</td></tr>\n")},
+        {"a nested table", QStringLiteral("<tr><td><table><tr><td>内</td></tr></table></td></tr>\n")},
+        {"a row in svg", QStringLiteral("<tr><td><svg><tr><td>x</td></tr></svg></td></tr>\n")},
+        {"a second table", QStringLiteral("</table><table><tr><td>二</td></tr>\n")},
+        {"the marker's name", QStringLiteral("<tr><td kova-row-slice=\"\">x</td></tr>\n")},
+        {"a NUL", QStringLiteral("<tr><td>a") + QChar(0) + QStringLiteral("b</td></tr>\n")},
+    };
+    for (const auto& [what, middle] : cases)
+        check(page(middle), what);
+
+    EXPECT_EQ(
+        check(page(QString(), QStringLiteral("<table>"), QStringLiteral("</table><frameset></frameset>")),
+              "a frame set after the rows"),
+        0);
+    EXPECT_EQ(check(page(QStringLiteral("<tr><td>kova-row-slice</td></tr>\n")), "the marker's name as text"),
+              0);
+    check(page(QString(), QStringLiteral("<div>"), QStringLiteral("</div>")), "rows outside a table");
+    check(page(QString(), QStringLiteral("<table><tr><td><table>"),
+               QStringLiteral("</table></td></tr></table>")),
+          "rows of an inner table");
+}
