@@ -4,6 +4,7 @@
 #include "service/GumboDocument.h"
 #include "service/PageLoader.h"
 
+#include "store/Error.h"
 #include "store/Gbk.h"
 
 #include <algorithm>
@@ -573,6 +574,7 @@ std::optional<std::string> serializeInSlices(const QByteArray& utf8, qsizetype s
 std::string serializeToUtf8(QByteArray body, const QByteArray& contentType, qsizetype sliceBytes, int* slices)
 {
     const QByteArray charset = declaredCharset(body, contentType);
+    const qsizetype bodyBytes = body.size();
     QByteArray utf8;
     if (charset == "UTF-8" || charset == "UTF8") {
         // gumbo repairs bad sequences itself
@@ -587,6 +589,8 @@ std::string serializeToUtf8(QByteArray body, const QByteArray& contentType, qsiz
         if (std::optional<std::string> out = serializeInSlices(utf8, sliceBytes, slices))
             return std::move(*out);
     }
+    if (bodyBytes > DocumentWholeMaxBytes)
+        throw Error(QStringLiteral("网页内容过长（%1 字节），无法读取").arg(bodyBytes));
     std::string out;
     out.reserve(static_cast<size_t>(utf8.size()) + utf8.size() / 8 + 64);
     GumboDocument document(std::move(utf8));

@@ -49,7 +49,7 @@ struct PageLoader::Worker {
         QString url;
         std::chrono::milliseconds connectTimeout = HttpClient::DefaultConnectTimeout;
         std::chrono::milliseconds stallTimeout = HttpClient::DefaultStallTimeout;
-        qint64 maxBodyBytes = HttpClient::DefaultMaxBodyBytes;
+        qint64 maxBodyBytes = DefaultMaxBodyBytes;
         bool traced = false;
     };
 
@@ -132,7 +132,7 @@ struct PageLoader::Worker {
     bool stopping = false;
     std::chrono::milliseconds connectTimeout = HttpClient::DefaultConnectTimeout;
     std::chrono::milliseconds stallTimeout = HttpClient::DefaultStallTimeout;
-    qint64 maxBodyBytes = HttpClient::DefaultMaxBodyBytes;
+    qint64 maxBodyBytes = DefaultMaxBodyBytes;
     std::thread thread;
 };
 

@@ -23,6 +23,10 @@ namespace kova {
 class PageLoader : public QObject {
     Q_OBJECT
 public:
+    // A result page of 300,000 rows fits; the part of a long page that cannot be parsed in
+    // slices of rows has a lower limit (DocumentWholeMaxBytes).
+    static constexpr qint64 DefaultMaxBodyBytes = qint64{128} << 20;
+
     explicit PageLoader(QObject* parent = nullptr);
     ~PageLoader() override; // cancels a load still running, waits for the worker, drops its result
 
@@ -70,9 +74,13 @@ private:
 // A page at least twice this long is parsed a slice of rows at a time where it can be,
 // which gives the same text as the whole parse for a small part of its memory.
 inline constexpr qsizetype DocumentSliceBytes = qsizetype{1} << 20;
+// A page longer than this that cannot be cut so is refused rather than parsed whole (its
+// tree would take about fifteen times its length).
+inline constexpr qsizetype DocumentWholeMaxBytes = qsizetype{64} << 20;
 
 // Turns raw page bytes into the document text the readers see (decode, parse, serialize).
-// Throws kova::Error when the body cannot be parsed. Pass the body by move when nothing
+// Throws kova::Error when the body cannot be parsed, or is longer than
+// DocumentWholeMaxBytes and cannot be parsed in slices. Pass the body by move when nothing
 // else needs it: it is let go of as soon as it is decoded. sliceBytes is the size of a
 // slice of rows (0: always parse the page whole); slices, when given, is told how many
 // slices were parsed (0 when the page was parsed whole).

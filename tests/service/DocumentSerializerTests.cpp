@@ -1,5 +1,6 @@
 #include "service/PageLoader.h"
 #include "service/PageText.h"
+#include "store/Error.h"
 #include "store/Gbk.h"
 #include "tests/service/ServiceTestData.h"
 
@@ -183,4 +184,18 @@ TEST(DocumentSerializer, SlicedParseGivesTheTextOfTheWholeParse)
     check(page(QString(), QStringLiteral("<table><tr><td><table>"),
                QStringLiteral("</table></td></tr></table>")),
           "rows of an inner table");
+}
+
+// A page over the limit of a whole parse that cannot be cut into slices of rows is refused:
+// its tree would take fifteen times its length.
+TEST(DocumentSerializer, AnUncuttablePageOverTheWholeParseLimitIsRefused)
+{
+    QByteArray body = QByteArrayLiteral("<html><body>");
+    const QByteArray paragraph = QByteArrayLiteral("<p>没有表格的段落 no table here</p>\n");
+    while (body.size() <= kova::DocumentWholeMaxBytes)
+        body += paragraph;
+    EXPECT_THROW(serializeDocument(body, "text/html; charset=utf-8"), kova::Error);
+    const PageText text = kova::pageTextOf(body, "text/html; charset=utf-8");
+    EXPECT_TRUE(text.failedLoad());
+    EXPECT_FALSE(text.text().contains(QStringLiteral("没有表格")));
 }

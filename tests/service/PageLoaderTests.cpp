@@ -214,6 +214,32 @@ TEST_F(PageLoaderTest, TricklingPageCompletesAsAFailedLoad)
     expectNoRows(text);
 }
 
+// 200,000 rows (84 MB of GBK) pass the loader's limit and arrive as the lines of the page as
+// sent, though the page is parsed a slice of rows at a time.
+TEST_F(PageLoaderTest, TwoHundredThousandRowsArriveAsTheLinesOfThePage)
+{
+    const QString url = Requests().listAll(QStringLiteral("test200000"), {}, {});
+    kova::HttpClient client;
+    client.setMaxBodyBytes(PageLoader::DefaultMaxBodyBytes);
+    const QByteArray served = client.get(url).body;
+    ASSERT_GT(served.size(), kova::DocumentWholeMaxBytes);
+
+    PageLoader loader;
+    ASSERT_EQ(load(loader, url, 100000), 1);
+    ASSERT_FALSE(loader.lastLoadFailed()) << loader.documentText().left(500).toStdString();
+    PageText text;
+    loader.readDocumentInto(text);
+    const QStringList expected = expectedResultLines(served, QStringLiteral("test200000"));
+    ASSERT_EQ(expected.size(), 3 + 200000 * 14 + 3);
+    ASSERT_EQ(text.count(), expected.size());
+    int differing = 0;
+    for (int i = 0; i < expected.size(); ++i) {
+        if (text.line(i) != expected.at(i) && ++differing <= 3)
+            ADD_FAILURE() << "line " << i << ": " << text.line(i).toStdString();
+    }
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(PageLoaderTest, BadRepliesCompleteWithAnErrorPage)
 {
     PageLoader loader;
