@@ -3,6 +3,7 @@
 #include "app/ProgramState.h"
 #include "favorites/FavoritesListReader.h"
 #include "results/PicturePreview.h"
+#include "results/ResultCellPainter.h"
 #include "search/AccountReply.h"
 #include "search/TGetMM.h"
 #include "service/HttpClient.h"
@@ -190,6 +191,8 @@ private:
     std::vector<std::unique_ptr<TGetMM>> m_fetchers;
     // Thumbnails whose latest download failed: the grid says none is coming.
     std::shared_ptr<ThumbnailFailures> m_thumbnailFailures = std::make_shared<ThumbnailFailures>();
+    // Which products have a picture record: looked up for every painted cell.
+    PictureRecordIndex m_pictureRecords{qry1};
     NavigationQueue m_navigations;
     std::chrono::milliseconds m_pictureConnectTimeout = HttpClient::DefaultConnectTimeout;
     std::chrono::milliseconds m_pictureStallTimeout = HttpClient::DefaultStallTimeout;

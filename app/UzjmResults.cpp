@@ -37,7 +37,7 @@ void Tfrmkova::DBGridEh1DrawColumnCell(GridCanvas& canvas, const QRect& rect, in
 {
     trace::resultCellPainted();
     const ResultCellPainter painter(
-        PictureCache(m_state.TempDir), [this](const QString& cph) { return FindPictureRecord(qry1, cph); },
+        PictureCache(m_state.TempDir), [this](const QString& cph) { return m_pictureRecords.find(cph); },
         [this](const QString& cph) { return m_thumbnailFailures->failed(cph); },
         [this](const QString& cph) { m_thumbnailFailures->record(cph, ThumbnailFetch::Failed); });
     painter.paint(canvas, rect, column.field, state,

@@ -53,6 +53,45 @@ QString FindPictureRecord(const Dataset& tpb, const QString& cph)
     return {};
 }
 
+PictureRecordIndex::PictureRecordIndex(const Dataset& tpb, QObject* parent) : QObject(parent), m_tpb(tpb)
+{
+    const auto stale = [this] {
+        m_stale = true;
+        m_ids.clear();
+    };
+    connect(&tpb, &Dataset::reset, this, stale);
+    connect(&tpb, &Dataset::rowChanged, this, stale);
+    connect(&tpb, &Dataset::rowRemoved, this, stale);
+    connect(&tpb, &Dataset::rowsInserted, this, [this](int first, int last) {
+        if (!m_stale)
+            add(first, last);
+    });
+}
+
+void PictureRecordIndex::add(int first, int last) const
+{
+    const int column = indexOfField(m_tpb.fieldNames(), QStringLiteral("tpid"));
+    if (column < 0)
+        return;
+    for (int row = first; row <= last; ++row) {
+        const QVariant tpid = m_tpb.fieldAt(row, column);
+        if (!tpid.isNull())
+            m_ids.insert(tpid.toString());
+    }
+}
+
+QString PictureRecordIndex::find(const QString& cph) const
+{
+    if (!m_tpb.isActive() || cph.isEmpty())
+        return {};
+    if (m_stale) {
+        m_ids.clear();
+        add(0, m_tpb.recordCount() - 1);
+        m_stale = false;
+    }
+    return m_ids.contains(cph) ? cph : QString();
+}
+
 ResultCellPainter::ResultCellPainter(PictureCache cache, PictureLookup lookup, FailedLookup failed,
                                      UnusablePicture unusable)
     : m_cache(std::move(cache)), m_lookup(std::move(lookup)), m_failed(std::move(failed)),

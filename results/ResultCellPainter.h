@@ -4,7 +4,9 @@
 #include "ui/GridColumn.h"
 
 #include <QColor>
+#include <QObject>
 #include <QRect>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -34,6 +36,22 @@ QString ResultPopularityText(const QString& rc, const QString& sjlx); // 销量�
 // empty text. The cursor of `tpb` does not move: painting must not disturb a reader that
 // is appending picture records through it.
 QString FindPictureRecord(const Dataset& tpb, const QString& cph);
+
+// FindPictureRecord for every painted cell without a pass over every record: the tpids of
+// `tpb` kept in a set, followed as records are appended and read again from the dataset
+// after anything else changes it (opened, closed, sorted, a record edited or deleted).
+class PictureRecordIndex : public QObject {
+public:
+    explicit PictureRecordIndex(const Dataset& tpb, QObject* parent = nullptr);
+    QString find(const QString& cph) const;
+
+private:
+    void add(int first, int last) const;
+
+    const Dataset& m_tpb;
+    mutable QSet<QString> m_ids;
+    mutable bool m_stale = true;
+};
 
 // Draws one cell of the result grid: the row background, the standard drawing, the red
 // current cell and, for a record with a product number, the thumbnail and the composed

@@ -383,3 +383,48 @@ TEST_F(CellPainter, PixelsShowTheRowColourThePictureAndTheRedText)
 }
 
 } // namespace
+
+// The index the grid looks pictures up in answers as a pass over the records would, while
+// records are appended, edited and deleted and the dataset is closed and opened again.
+TEST_F(CellPainter, PictureRecordIndexFollowsEveryChangeOfTheRecords)
+{
+    db.exec(QStringLiteral("insert into tpb (word, tpid, bh) values ('k', 'a1', '1'), ('k', 'b2', '2')"));
+    tpb.setSql(QStringLiteral("select * from tpb"));
+    tpb.open();
+    const kova::PictureRecordIndex index(tpb);
+    const auto agree = [&](const char* step) {
+        for (const char* cph : {"a1", "b2", "c3", "d4", "A1", ""}) {
+            const QString product = QString::fromLatin1(cph);
+            EXPECT_EQ(index.find(product), FindPictureRecord(tpb, product)) << step << " " << cph;
+        }
+    };
+    agree("opened");
+    EXPECT_EQ(index.find(QStringLiteral("a1")), QStringLiteral("a1"));
+
+    tpb.append();
+    tpb.setField(QStringLiteral("word"), QStringLiteral("k"));
+    tpb.setField(QStringLiteral("tpid"), QStringLiteral("c3"));
+    tpb.post();
+    agree("appended");
+    EXPECT_EQ(index.find(QStringLiteral("c3")), QStringLiteral("c3"));
+
+    tpb.first();
+    tpb.edit();
+    tpb.setField(QStringLiteral("tpid"), QStringLiteral("d4"));
+    tpb.post();
+    agree("edited");
+    EXPECT_TRUE(index.find(QStringLiteral("a1")).isEmpty());
+
+    tpb.last();
+    tpb.deleteRow();
+    agree("deleted");
+    EXPECT_TRUE(index.find(QStringLiteral("c3")).isEmpty());
+
+    tpb.close();
+    agree("closed");
+    EXPECT_TRUE(index.find(QStringLiteral("b2")).isEmpty());
+    db.exec(QStringLiteral("insert into tpb (word, tpid, bh) values ('k', 'e5', '3')"));
+    tpb.open();
+    agree("opened again");
+    EXPECT_EQ(index.find(QStringLiteral("e5")), QStringLiteral("e5"));
+}
