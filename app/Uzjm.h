@@ -181,8 +181,9 @@ private:
     static constexpr int ReadingSliceMs = 16;
     // The thumbnails (UzjmThumbnails.cpp): a fetcher of `items` for `grid`'s rows, the first
     // `leading` items before the rows on screen.
-    std::vector<PictureItem> resultRowsInPriceOrder();
-    std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid, size_t leading = 0);
+    bool hasResultRows();
+    std::unique_ptr<TGetMM> makeFetcher(std::vector<PictureItem> items, DBGridEh* grid, size_t leading = 0,
+                                        TGetMM::ListMaker more = {});
 
     ProgramState m_state;
     // Goes before the connection and the loaders it uses.

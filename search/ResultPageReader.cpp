@@ -110,7 +110,7 @@ ResultPageReader::Outcome ResultPageReader::read(const PageText& page)
 void ResultPageReader::begin(const PageText& page)
 {
     start(page);
-    lookOver();
+    lookOver(QDeadlineTimer(QDeadlineTimer::Forever));
 }
 
 void ResultPageReader::start(const PageText& page)
@@ -120,6 +120,7 @@ void ResultPageReader::start(const PageText& page)
     m_next = 0;
     m_finished = false;
     m_lookedOver = false;
+    m_lookedAt = 0;
     m_recorded.clear();
 }
 
@@ -128,14 +129,15 @@ bool ResultPageReader::readStep(Connection& connection, QDeadlineTimer deadline)
     const Outcome before = m_outcome;
     const int next = m_next;
     const bool lookedOver = m_lookedOver;
+    const int lookedAt = m_lookedAt;
+    const bool sawTable = m_sawTable;
+    const bool sawHeaderCells = m_sawHeaderCells;
     const int sightings = m_search.history ? m_search.history->pending() : 0;
     m_newlyRecorded.clear();
     Dataset::AppendBatch rows(m_db.results);
     Dataset::AppendBatch pictures(m_db.pictures);
     try {
         CommitGroup group(connection);
-        if (!std::exchange(m_lookedOver, true))
-            lookOver();
         const bool done = readSome(deadline);
         group.commit();
         return done;
@@ -145,6 +147,9 @@ bool ResultPageReader::readStep(Connection& connection, QDeadlineTimer deadline)
         m_outcome = before;
         m_next = next;
         m_lookedOver = lookedOver;
+        m_lookedAt = lookedAt;
+        m_sawTable = sawTable;
+        m_sawHeaderCells = sawHeaderCells;
         for (const QString& cph : m_newlyRecorded)
             m_recorded.remove(cph);
         if (m_search.history)
@@ -164,16 +169,22 @@ bool ResultPageReader::readStep(Connection& connection, QDeadlineTimer deadline)
     }
 }
 
-void ResultPageReader::lookOver()
+bool ResultPageReader::lookOver(QDeadlineTimer deadline)
 {
-    m_lookedOver = true;
-    m_day = DayNumber();
-    m_progress(20, SearchWaitText);
-
+    if (m_lookedAt == 0) {
+        m_day = DayNumber();
+        m_progress(20, SearchWaitText);
+        m_sawTable = false;
+        m_sawHeaderCells = false;
+    }
+    // A long page is looked over in steps as well: 200,000 rows are nearly three million
+    // lines.
     const int lines = m_page.count();
-    bool table = false;
-    bool headerCells = false;
-    for (int i = 0; i < lines; ++i) {
+    for (int i = m_lookedAt; i < lines; ++i) {
+        if (i > m_lookedAt && i % LookOverCheckLines == 0 && deadline.hasExpired()) {
+            m_lookedAt = i;
+            return false;
+        }
         const QStringView line = m_page.lineView(i);
         // The account reply is in the first lines.
         if (i < 4 && m_search.accountReplyExpected && !m_outcome.account) {
@@ -183,12 +194,14 @@ void ResultPageReader::lookOver()
         }
         if (line.contains(EmptyCell))
             ++m_outcome.emptyCells;
-        table = table || hasTagStart(line, TableName);
-        headerCells = headerCells || hasTagStart(line, HeaderName);
+        m_sawTable = m_sawTable || hasTagStart(line, TableName);
+        m_sawHeaderCells = m_sawHeaderCells || hasTagStart(line, HeaderName);
     }
+    m_lookedAt = lines;
+    m_lookedOver = true;
     // The loader's own error page and the service's error and missing-page answers carry
     // no table; the result table has no header row.
-    m_outcome.resultPage = !m_page.failedLoad() && table && !headerCells;
+    m_outcome.resultPage = !m_page.failedLoad() && m_sawTable && !m_sawHeaderCells;
 
     countKeyword();
     if (m_search.wordHasPictures)
@@ -196,12 +209,13 @@ void ResultPageReader::lookOver()
     // Every result row carries one empty cell, so a page of one offer has one such line.
     if (m_outcome.emptyCells < 1)
         m_next = lines;
+    return true;
 }
 
 bool ResultPageReader::readSome(QDeadlineTimer deadline)
 {
-    if (!std::exchange(m_lookedOver, true))
-        lookOver();
+    if (!m_lookedOver && !lookOver(deadline))
+        return false;
     const int lines = m_page.count();
     bool readOne = false;
     while (m_next < lines) {

@@ -88,8 +88,9 @@ public:
     // stored so far stay. The outcome grows as the reading goes.
     void begin(const PageText& page);
     bool readSome(QDeadlineTimer deadline);
-    // The same in steps of one commit each on `connection`, for the window: the first step
-    // looks the page over, each stores rows until `deadline`. A step that fails leaves no
+    // The same in steps of one commit each on `connection`, for the window: the first steps
+    // look the page over (a long page takes more than one), each stores rows until
+    // `deadline`. A step that fails leaves no
     // trace: its writes are rolled back, its rows leave the result and picture queries
     // without being announced, and the outcome and the price history forget them; the
     // error goes on, and the reading is over (the steps before stay stored).
@@ -103,7 +104,10 @@ public:
     static constexpr int ThumbnailsWhileReading = 12;
 
 private:
-    void lookOver();
+    // Looks the page over from where the last call left it until `deadline`; true once the
+    // whole page is looked over.
+    bool lookOver(QDeadlineTimer deadline);
+    static constexpr int LookOverCheckLines = 4096; // lines between looks at the clock
     void countKeyword();
     bool rowIsWhole(int rowLine) const;
     bool readRow(int rowLine);
@@ -119,6 +123,9 @@ private:
     int m_next = 0; // the next line to look at for a row
     bool m_finished = false;
     bool m_lookedOver = false;
+    int m_lookedAt = 0; // the next line to look over
+    bool m_sawTable = false;
+    bool m_sawHeaderCells = false;
     std::vector<QString> m_newlyRecorded; // products recorded in this step
     qint64 m_day = 0;                     // the reading's day, for every row
 };

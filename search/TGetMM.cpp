@@ -2,8 +2,12 @@
 
 #include "service/HttpClient.h"
 #include "service/PictureDownload.h"
+#include "store/Connection.h"
 #include "store/PictureCache.h"
+#include "store/Statement.h"
 #include "store/Trace.h"
+
+#include <QSet>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -31,13 +35,34 @@ void ThumbnailQueue::setLeading(size_t count)
 void ThumbnailQueue::showProducts(const QStringList& cphs)
 {
     std::lock_guard lock(m_mutex);
+    m_shownProducts = cphs;
+    resolveShown();
+}
+
+void ThumbnailQueue::resolveShown()
+{
     m_shown.clear();
     m_shownNext = 0;
-    for (const QString& cph : cphs) {
+    for (const QString& cph : std::as_const(m_shownProducts)) {
         const auto found = m_indexOf.constFind(cph);
         if (found != m_indexOf.constEnd() && !m_taken[*found])
             m_shown.push_back(*found);
     }
+}
+
+void ThumbnailQueue::append(std::vector<PictureItem> more)
+{
+    std::lock_guard lock(m_mutex);
+    m_items.reserve(m_items.size() + more.size());
+    m_indexOf.reserve(static_cast<qsizetype>(m_items.size() + more.size()));
+    for (PictureItem& item : more) {
+        if (m_indexOf.contains(item.cph))
+            continue;
+        m_indexOf.insert(item.cph, m_items.size());
+        m_items.push_back(std::move(item));
+    }
+    m_taken.resize(m_items.size(), false);
+    resolveShown();
 }
 
 std::optional<PictureItem> ThumbnailQueue::takeAt(size_t index)
@@ -61,6 +86,47 @@ std::optional<PictureItem> ThumbnailQueue::take()
     if (m_next < m_items.size())
         return takeAt(m_next);
     return std::nullopt;
+}
+
+std::vector<PictureItem> ResultPicturesInPriceOrder(const QString& databasePath, const QStringList& skip)
+{
+    Connection connection(databasePath);
+    connection.open();
+    Statement select(connection.handle(), QByteArrayLiteral("select cph, xtp, jg from cxnr"));
+    struct Row {
+        bool noPrice; // null comes first, as in SQL
+        QByteArray price;
+        PictureItem item;
+    };
+    std::vector<Row> rows;
+    const auto text = [&select](int column) {
+        const QVariant value = select.value(column);
+        return value.isNull() ? QString() : value.toString();
+    };
+    while (select.step()) {
+        QString cph = text(0);
+        if (cph.isEmpty() || skip.contains(cph))
+            continue;
+        const QVariant price = select.value(2);
+        rows.push_back({price.isNull(), price.toString().toUtf8(), {std::move(cph), text(1)}});
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        if (a.noPrice != b.noPrice)
+            return a.noPrice;
+        return compareNumericText(a.price.constData(), static_cast<int>(a.price.size()), b.price.constData(),
+                                  static_cast<int>(b.price.size())) < 0;
+    });
+    QSet<QString> listed;
+    listed.reserve(static_cast<qsizetype>(rows.size()));
+    std::vector<PictureItem> items;
+    items.reserve(rows.size());
+    for (Row& row : rows) {
+        if (!listed.contains(row.item.cph)) {
+            listed.insert(row.item.cph);
+            items.push_back(std::move(row.item));
+        }
+    }
+    return items;
 }
 
 bool lowerCurrentThreadPriority(int nice)
@@ -125,6 +191,12 @@ void TGetMM::setTimeouts(std::chrono::milliseconds connect, std::chrono::millise
     }
 }
 
+void TGetMM::setMoreItems(ListMaker more)
+{
+    m_more = std::move(more);
+    setConnections(Connections);
+}
+
 void TGetMM::setLeadingCount(size_t count)
 {
     m_queue.setLeading(count);
@@ -173,6 +245,14 @@ void TGetMM::work(HttpClient& http)
 
 void TGetMM::run()
 {
+    if (m_more) {
+        try {
+            m_queue.append(m_more());
+        } catch (const std::exception&) {
+            // the pictures given are still fetched; the next search lists the rest again
+        }
+        m_more = nullptr;
+    }
     {
         // The first connection is this thread's; a thread that cannot be made leaves its
         // share to the others.

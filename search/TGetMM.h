@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,6 +33,9 @@ public:
     // The products on screen, top to bottom; replaces the set told before. Products not in
     // the list are ignored.
     void showProducts(const QStringList& cphs);
+    // Puts `more` after the items listed so far (a product listed already is left out); the
+    // products on screen are looked for among them too.
+    void append(std::vector<PictureItem> more);
     // The next picture to fetch; nothing once every one has been handed out.
     std::optional<PictureItem> take();
     size_t size() const { return m_items.size(); }
@@ -39,12 +43,15 @@ public:
 private:
     std::optional<PictureItem> takeAt(size_t index); // with the lock held
 
+    void resolveShown(); // with the lock held
+
     mutable std::mutex m_mutex;
-    const std::vector<PictureItem> m_items;
+    std::vector<PictureItem> m_items;
     size_t m_leading;
     QHash<QString, size_t> m_indexOf;
     std::vector<bool> m_taken;
-    size_t m_next = 0; // below it every item of the list's order has been handed out
+    size_t m_next = 0;           // below it every item of the list's order has been handed out
+    QStringList m_shownProducts; // as told, for items appended later
     std::vector<size_t> m_shown;
     size_t m_shownNext = 0;
 };
@@ -71,6 +78,9 @@ public:
     // While pictures arrive the grid is repainted at most once in this time.
     static constexpr std::chrono::milliseconds RepaintInterval{50};
 
+    // The rest of a list, made on the fetcher's thread when it starts.
+    using ListMaker = std::function<std::vector<Item>()>;
+
     // Failed downloads are noted in `failures` (when given) for the grid to show.
     TGetMM(std::vector<Item> items, QString tempDir, std::shared_ptr<ThumbnailFailures> failures = {},
            QObject* parent = nullptr);
@@ -81,6 +91,11 @@ public:
     void setConnections(int count);
     // Time-outs of the fetcher's requests; before start().
     void setTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall);
+    // Items after the ones given, made by `more` on the fetcher's own thread before its
+    // first download (a list of every row of a long search costs the window nothing);
+    // before start(). The fetcher then uses Connections connections, however few items
+    // come. A maker that throws adds nothing.
+    void setMoreItems(ListMaker more);
     // The first `count` items go before everything else, also before the rows on screen;
     // before start().
     void setLeadingCount(size_t count);
@@ -108,6 +123,7 @@ private:
     void work(HttpClient& http);
 
     ThumbnailQueue m_queue;
+    ListMaker m_more;
     QString m_tempDir;
     std::shared_ptr<ThumbnailFailures> m_failures;
     std::vector<std::unique_ptr<HttpClient>> m_http; // one per connection, each on one thread
@@ -119,6 +135,13 @@ private:
     std::atomic_int m_silentHosts{0};
     int m_traceSearch; // the search whose reading made this fetcher, for the trace; -1 for none
 };
+
+// Every result row with a product number as (product, picture address), in the order
+// "order by jg" gives (the numeric order of the prices; equal prices in the table's order),
+// a product listed once, leaving out the products of `skip`. Read on a connection of its
+// own to the database at `databasePath`, so any thread may call it; throws Error.
+std::vector<PictureItem> ResultPicturesInPriceOrder(const QString& databasePath,
+                                                    const QStringList& skip = {});
 
 // Gives the calling thread the nice value `nice` (Linux keeps one per thread) unless it runs
 // lower already. False when the system refused.

@@ -225,8 +225,11 @@ TEST_F(Reader, AStepTheFileCannotTakeLeavesNoTrace)
     QObject::connect(&rows, &Dataset::rowsInserted,
                      [&](int first, int last) { announced += last - first + 1; });
     reader.start(text);
-    for (int step = 0; step < 3; ++step) // a step that has expired reads one row
+    // A step that has expired looks over a part of the page, then reads one row.
+    for (int step = 0; reader.outcome().stored < 3; ++step) {
+        ASSERT_LT(step, 10);
         ASSERT_FALSE(reader.readStep(connection, QDeadlineTimer(0)));
+    }
     connection.execute(QStringLiteral("PRAGMA max_page_count = ") +
                        db.scalar(QStringLiteral("pragma page_count")));
     QString failure;
@@ -255,6 +258,33 @@ TEST_F(Reader, AStepTheFileCannotTakeLeavesNoTrace)
     // Room again: the next reading stores its page.
     connection.execute(QStringLiteral("PRAGMA max_page_count = 1073741823"));
     EXPECT_EQ(read(page(offers.mid(0, 20))).stored, 20);
+}
+
+// A long page is looked over in steps too, so that the first step of 200,000 rows does not
+// hold the window; what is read in the end is what one pass reads.
+TEST_F(Reader, ALongPageIsLookedOverInSteps)
+{
+    QList<QStringList> offers;
+    for (int i = 1; i <= 1000; ++i)
+        offers << row(QString::number(i), QStringLiteral("p%1").arg(i), QStringLiteral("5"),
+                      QStringLiteral("当当网"));
+    const PageText text(page(offers).join(QLatin1Char('\n')));
+    ResultPageReader reader({words, rows, pictures, settings}, state, &rate, [](int, const QString&) {});
+    reader.start(text);
+    int steps = 0;
+    while (reader.outcome().stored == 0) {
+        ASSERT_LT(steps, 100);
+        ASSERT_FALSE(reader.readStep(connection, QDeadlineTimer(0)));
+        ++steps;
+    }
+    EXPECT_GE(steps, text.count() / 4096) << "the page was looked over in one step";
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 1);
+    while (!reader.readStep(connection, QDeadlineTimer(QDeadlineTimer::Forever))) {
+    }
+    EXPECT_TRUE(reader.outcome().resultPage);
+    EXPECT_EQ(reader.outcome().emptyCells, 2000);
+    EXPECT_EQ(reader.outcome().stored, 1000);
+    EXPECT_EQ(db.count(QStringLiteral("cxnr")), 1000);
 }
 
 TEST_F(Reader, PageWithoutRowsStoresNothing)

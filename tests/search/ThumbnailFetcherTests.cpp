@@ -1,8 +1,10 @@
 // The thumbnail fetcher against the stand-in server: the order it takes pictures in, its
 // parallel connections as the server sees them, silent hosts and missing pictures, stop.
 #include "search/TGetMM.h"
+#include "store/Error.h"
 #include "store/PictureCache.h"
 #include "tests/service/StandInFixture.h"
+#include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -103,6 +105,54 @@ TEST(ThumbnailQueueOrder, LeadingThenShownThenTheRestEachOnce)
     for (int i = 0; i < 6; ++i)
         next();
     EXPECT_EQ(order.join(QLatin1Char(' ')), QStringLiteral("a b g h f c d e -"));
+}
+
+// The rest of a list arrives after the fetcher has begun: the rows told as shown before it
+// came are looked for in it, a product listed already is not listed again.
+TEST(ThumbnailQueueOrder, ItemsAppendedLaterAreShownFirstAndListedOnce)
+{
+    const auto items = [](std::initializer_list<const char*> cphs) {
+        std::vector<PictureItem> list;
+        for (const char* cph : cphs)
+            list.push_back({QString::fromLatin1(cph), QStringLiteral("http://127.0.0.1:9/pic/x.jpg")});
+        return list;
+    };
+    ThumbnailQueue queue(items({"a"}), 1);
+    queue.showProducts({QStringLiteral("d"), QStringLiteral("a")});
+    QStringList order;
+    const auto next = [&] {
+        const auto item = queue.take();
+        order.append(item ? item->cph : QStringLiteral("-"));
+    };
+    next(); // a: leading
+    next(); // nothing more yet
+    queue.append(items({"b", "a", "c", "d", "c"}));
+    for (int i = 0; i < 4; ++i)
+        next();
+    EXPECT_EQ(order.join(QLatin1Char(' ')), QStringLiteral("a - d b c -"));
+}
+
+// Every result row once, in the numeric order of its price (equal prices, and texts that are
+// no number after the numbers, as "order by jg" gives them), read on a connection of its own.
+TEST(ResultPictures, AreListedOnceInPriceOrderWithoutTheSkippedOnes)
+{
+    const kova::test::TempDatabase db;
+    db.exec(QStringLiteral(
+        "insert into cxnr (bh, cph, xtp, jg) values (1, 'p100', 'u100', '100'), (2, 'p9', 'u9', '9'), "
+        "(3, 'p58', 'u58', '58.50'), (4, 'none', 'unone', '价格未知'), (5, '', 'uempty', '1'), "
+        "(6, 'p9', 'u9b', '8'), (7, 'lead', 'ulead', '2'), (8, 'p58b', 'u58b', '58.5'), (9, 'n', 'un', "
+        "null)"));
+    const std::vector<PictureItem> items =
+        kova::ResultPicturesInPriceOrder(db.path(), {QStringLiteral("lead")});
+    QStringList listed;
+    for (const PictureItem& item : items)
+        listed.append(item.cph + QLatin1Char('=') + item.url);
+    EXPECT_EQ(listed.join(QLatin1Char(' ')),
+              db.scalar(QStringLiteral(
+                  "select group_concat(cph || '=' || xtp, ' ') from (select cph, xtp from cxnr "
+                  "where cph <> '' and cph <> 'lead' and bh <> 2 order by jg, rowid)")));
+    EXPECT_EQ(listed.value(1), QStringLiteral("p9=u9b")); // the cheaper of the two rows of p9
+    EXPECT_THROW(kova::ResultPicturesInPriceOrder(db.folder() + QStringLiteral("/missing.dat")), kova::Error);
 }
 
 TEST_F(ThumbnailFetcher, RowsOnScreenComeRightAfterTheLeadingOnesOnLowPriorityThreads)
