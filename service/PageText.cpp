@@ -2,6 +2,8 @@
 
 #include "store/Gbk.h"
 
+#include <stdexcept>
+
 namespace kova {
 
 QString PageText::cutLine(const QString& line)
@@ -30,6 +32,8 @@ void PageText::setText(QString text)
     auto content = std::make_shared<Content>();
     const QChar* const data = text.constData();
     const qsizetype size = text.size();
+    if (size >= qsizetype{CutLine})
+        throw std::length_error("page text too long");
     content->lines.reserve(static_cast<size_t>(text.count(QLatin1Char('\n'))) + 1);
     qsizetype start = 0;
     while (start < size) {
@@ -40,14 +44,13 @@ void PageText::setText(QString text)
         qsizetype length = end - start;
         if (length > 0 && data[start + length - 1] == QLatin1Char('\r'))
             --length;
-        Line line{start, length, 0};
+        Line line{static_cast<quint32>(start), static_cast<quint32>(length)};
         // Only a line that could pass the cut is looked at again (see cutLine).
         if (length * 2 > MaxLineBytes) {
             const QString whole = QString(data + start, length);
             QString cut = cutLine(whole);
             if (cut.size() != length || cut != whole) {
-                line.length = -1;
-                line.cut = static_cast<int>(content->cutLines.size());
+                line = Line{static_cast<quint32>(content->cutLines.size()), CutLine};
                 content->cutLines.push_back(std::move(cut));
             }
         }
@@ -75,8 +78,8 @@ QString PageText::line(int index) const
     if (!m_content || index < 0 || static_cast<size_t>(index) >= m_content->lines.size())
         return {};
     const Line& line = m_content->lines[static_cast<size_t>(index)];
-    if (line.length < 0)
-        return m_content->cutLines[static_cast<size_t>(line.cut)];
+    if (line.length == CutLine)
+        return m_content->cutLines[line.start];
     return QString(m_content->text.constData() + line.start, line.length);
 }
 
@@ -85,8 +88,8 @@ QStringView PageText::lineView(int index) const
     if (!m_content || index < 0 || static_cast<size_t>(index) >= m_content->lines.size())
         return {};
     const Line& line = m_content->lines[static_cast<size_t>(index)];
-    if (line.length < 0)
-        return m_content->cutLines[static_cast<size_t>(line.cut)];
+    if (line.length == CutLine)
+        return m_content->cutLines[line.start];
     return QStringView(m_content->text.constData() + line.start, line.length);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <memory>
 #include <utility>
@@ -20,7 +21,7 @@ public:
     PageText() = default;
     explicit PageText(QString initialText) { setText(std::move(initialText)); }
 
-    void setText(QString text); // replaces the whole content
+    void setText(QString text); // replaces the whole content; std::length_error past 4 G characters
     void clear();
     const QString& text() const;
     int count() const { return m_content ? static_cast<int>(m_content->lines.size()) : 0; }
@@ -39,11 +40,12 @@ public:
     static QString cutLine(const QString& line);
 
 private:
+    // Eight bytes a line: a page of 200,000 rows has nearly three million of them.
     struct Line {
-        qsizetype start;  // in the text
-        qsizetype length; // without the line break; -1: the line was cut, see cut
-        int cut;          // index in Content::cutLines when length is -1
+        quint32 start;  // in the text; for a cut line, its index in Content::cutLines
+        quint32 length; // without the line break; CutLine: the line was cut
     };
+    static constexpr quint32 CutLine = 0xFFFFFFFFu;
     struct Content {
         QString text;
         std::vector<Line> lines;

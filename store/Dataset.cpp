@@ -234,7 +234,7 @@ void Dataset::open()
         row.order = order++;
         row.values.reserve(static_cast<size_t>(count - first));
         for (int i = first; i < count; ++i)
-            row.values.push_back(statement->value(i));
+            row.values.push_back(shared(statement->value(i)));
         rows.push_back(std::move(row));
     }
 
@@ -719,7 +719,7 @@ Dataset::Row Dataset::insertRow(const QByteArray& text, const std::vector<int>& 
         const int count = std::min(select.columnCount() - 1, static_cast<int>(m_columns.size()));
         row.values.reserve(m_columns.size());
         for (int i = 0; i < count; ++i)
-            row.values.push_back(select.value(i + 1));
+            row.values.push_back(shared(select.value(i + 1)));
         row.values.resize(static_cast<size_t>(m_columns.size()));
     }
     return row;
@@ -742,13 +742,27 @@ Dataset::Row Dataset::writeRow(const QByteArray& text, const std::vector<int>& c
         row.rowid = sqlite3_column_int64(statement.get(), 0);
         const int count = std::min(statement.columnCount() - 1, static_cast<int>(m_columns.size()));
         for (int i = 0; i < count; ++i)
-            row.values.push_back(statement.value(i + 1));
+            row.values.push_back(shared(statement.value(i + 1)));
         row.values.resize(static_cast<size_t>(m_columns.size()));
         // The change commits when the statement has run to its end.
         while (statement.step()) {
         }
     }
     return row;
+}
+
+QVariant Dataset::shared(QVariant value)
+{
+    if (value.typeId() != QMetaType::QString)
+        return value;
+    const QString& text = *static_cast<const QString*>(value.constData());
+    if (text.isEmpty() || text.size() > SharedTextChars)
+        return value;
+    if (const auto found = m_sharedTexts.constFind(text); found != m_sharedTexts.constEnd())
+        return QVariant(*found);
+    if (m_sharedTexts.size() < SharedTexts)
+        m_sharedTexts.insert(text);
+    return value;
 }
 
 void Dataset::moveTo(int index)

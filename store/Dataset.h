@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -127,6 +128,12 @@ private:
         std::vector<QVariant> values;
     };
 
+    // A short text read from the table, shared with an equal one read before: a long
+    // result holds the same merchant, label and marker texts many thousand times.
+    QVariant shared(QVariant value);
+    static constexpr qsizetype SharedTextChars = 24;
+    static constexpr qsizetype SharedTexts = 4096;
+
     int columnIndex(const QString& name) const; // -1 when absent
     int requireColumn(const QString& name) const;
     void requireActive() const;
@@ -150,6 +157,7 @@ private:
     std::vector<QByteArray> m_quotedColumns;
     std::vector<bool> m_numericColumn; // column carries the numeric collation
     std::vector<Row> m_rows;           // current order
+    QSet<QString> m_sharedTexts;       // see shared(); at most SharedTexts
     qint64 m_nextOrder = 0;
     int m_index = -1; // current row, 0-based; -1 when empty
     bool m_eof = true;

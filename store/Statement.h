@@ -102,7 +102,12 @@ public:
             return QVariant(sqlite3_column_double(m_stmt, i));
         case SQLITE_TEXT: {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
-            return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i)));
+            QString value = QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, i));
+            // The conversion reserves a character per byte: a Chinese text would keep three
+            // times the room it needs for as long as its dataset holds it.
+            if (value.capacity() - value.size() > 8)
+                value.squeeze();
+            return QVariant(std::move(value));
         }
         case SQLITE_BLOB: {
             const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, i));

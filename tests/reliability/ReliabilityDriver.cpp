@@ -6,10 +6,14 @@
 //   done <what> rows=<n>                   a search or list has been read
 //   vmhwm-read <kB>                        the peak resident memory when a search has been read
 //   vmhwm <kB>                             the peak resident memory at the end
+//   longest-gap <ms>                       search-settle: the longest the window's events waited
 //
 // usage: kova-reliability-driver <service url> <version url> <directory url> <command> [args]
 //   start                  start the window and wait for the first-run pages
 //   search <word>          start, then search for word
+//   search-settle <word> <ms>  start, search for word, let the window run for ms more (the
+//                          fetcher lists its pictures) and say how long its events waited at
+//                          most from the search on; the pictures are not waited for
 //   favorites              start, then fetch the favorites list
 //   load <n>               start, n searches in a row (fetchers still running), twenty
 //                          favorites added at the service, then the favorites list n times
@@ -35,12 +39,15 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QThread>
+#include <QTimer>
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -103,6 +110,27 @@ int holdLock(const QString& path, int ms)
     say(QStringLiteral("released"));
     return 0;
 }
+
+// The longest time the window's event loop went without a turn while it runs: a timer of
+// 5 ms that notes the gaps between its ticks.
+class LoopWatch {
+public:
+    LoopWatch()
+    {
+        m_timer.setInterval(5);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this] { m_longest = std::max(m_longest, m_since.restart()); });
+        m_since.start();
+        m_timer.start();
+    }
+    qint64 longestMs() const { return std::max(m_longest, m_since.elapsed()); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_longest = 0;
+};
 
 class Driver {
 public:
@@ -266,8 +294,17 @@ int run(const QStringList& args)
         return 3;
 
     bool ok = true;
+    bool waitForFetchers = true;
     if (command == u"search" && args.size() >= 5) {
         ok = driver.search(args.at(4));
+    } else if (command == u"search-settle" && args.size() >= 6) {
+        const LoopWatch watch;
+        ok = driver.search(args.at(4));
+        const QDeadlineTimer settle(args.at(5).toInt());
+        while (!settle.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        say(QStringLiteral("longest-gap %1").arg(watch.longestMs()));
+        waitForFetchers = false;
     } else if (command == u"search-fsize" && args.size() >= 6) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlim_t bytes = args.at(5).toULongLong();
@@ -301,7 +338,8 @@ int run(const QStringList& args)
         std::fputs("unknown command\n", stderr);
         return 2;
     }
-    driver.waitForFetchers();
+    if (waitForFetchers)
+        driver.waitForFetchers();
     driver.close();
     setMessageHook({});
     say(QStringLiteral("vmhwm ") + peakMemoryKb());

@@ -707,3 +707,54 @@ TEST_F(StoreDataset, SignalsLetAModelFollow)
 
 } // namespace
 } // namespace kova
+
+namespace kova {
+namespace {
+
+// Short texts read from the table are shared between rows; every value still reads as
+// stored, past the number of texts kept for sharing, and a row edited leaves the rows that
+// shared its text as they were.
+TEST_F(StoreDataset, SharedShortTextsReadAsStoredAndStayApart)
+{
+    db.exec(QStringLiteral(
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 6000) "
+        "insert into tpb (word, tpid, bh) select '当当网', 'p' || i, case when i % 5 = 0 then null "
+        "when i % 5 = 1 then '商品名称很长很长很长很长很长很长很长很长很长很长很长' || i else '标签' || (i % "
+        "7) end from n"));
+    Dataset ds(connection);
+    openOn(ds, QStringLiteral("select * from tpb order by rowid"));
+    ASSERT_EQ(ds.recordCount(), 6000);
+    const auto expected = [&](const char* field) {
+        return db.scalar(
+            QStringLiteral("select group_concat(coalesce(%1, '<null>'), '|') from (select %1 from tpb "
+                           "order by rowid)")
+                .arg(QString::fromLatin1(field)));
+    };
+    const auto read = [&](const QString& field) {
+        QStringList values;
+        const int column = static_cast<int>(ds.fieldNames().indexOf(field));
+        for (int row = 0; row < ds.recordCount(); ++row) {
+            const QVariant value = ds.fieldAt(row, column);
+            values << (value.isNull() ? QStringLiteral("<null>") : value.toString());
+        }
+        return values.join(QLatin1Char('|'));
+    };
+    for (const char* field : {"word", "tpid", "bh"})
+        EXPECT_EQ(read(QString::fromLatin1(field)), expected(field)) << field;
+
+    ds.setRecNo(3); // bh "标签3", as row 17 has it
+    ds.edit();
+    ds.setField(QStringLiteral("bh"), QStringLiteral("改了"));
+    ds.post();
+    ds.append();
+    ds.setField(QStringLiteral("word"), QStringLiteral("当当网"));
+    ds.setField(QStringLiteral("bh"), QStringLiteral("标签3"));
+    ds.post();
+    EXPECT_EQ(ds.fieldText(QStringLiteral("bh")), QStringLiteral("标签3"));
+    EXPECT_EQ(read(QStringLiteral("bh")), expected("bh"));
+    EXPECT_EQ(ds.fieldAt(16, static_cast<int>(ds.fieldNames().indexOf(QStringLiteral("bh")))).toString(),
+              QStringLiteral("标签3"));
+}
+
+} // namespace
+} // namespace kova
