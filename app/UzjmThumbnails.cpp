@@ -49,14 +49,10 @@ void Tfrmkova::StartThumbnailFetcher(std::vector<PictureItem> first)
     // here would hold up the window.
     if (first.empty() && !hasResultRows())
         return;
-    QStringList named;
-    for (const PictureItem& item : first)
-        named.append(item.cph);
     const size_t leading = first.size();
     std::unique_ptr<TGetMM> fetcher =
-        makeFetcher(std::move(first), ui.DBGridEh1, leading, [path = ADOConnection1.path(), named] {
-            return ResultPicturesInPriceOrder(path, named);
-        });
+        makeFetcher(std::move(first), ui.DBGridEh1, leading,
+                    [path = ADOConnection1.path()] { return ResultPicturesInPriceOrder(path); });
     std::erase_if(m_fetchers, [](const std::unique_ptr<TGetMM>& f) { return f->isFinished(); });
     m_fetchers.push_back(std::move(fetcher));
 }

@@ -7,8 +7,6 @@
 #include "store/Statement.h"
 #include "store/Trace.h"
 
-#include <QSet>
-
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -88,7 +86,7 @@ std::optional<PictureItem> ThumbnailQueue::take()
     return std::nullopt;
 }
 
-std::vector<PictureItem> ResultPicturesInPriceOrder(const QString& databasePath, const QStringList& skip)
+std::vector<PictureItem> ResultPicturesInPriceOrder(const QString& databasePath)
 {
     Connection connection(databasePath);
     connection.open();
@@ -105,7 +103,7 @@ std::vector<PictureItem> ResultPicturesInPriceOrder(const QString& databasePath,
     };
     while (select.step()) {
         QString cph = text(0);
-        if (cph.isEmpty() || skip.contains(cph))
+        if (cph.isEmpty())
             continue;
         const QVariant price = select.value(2);
         rows.push_back({price.isNull(), price.toString().toUtf8(), {std::move(cph), text(1)}});
@@ -116,16 +114,10 @@ std::vector<PictureItem> ResultPicturesInPriceOrder(const QString& databasePath,
         return compareNumericText(a.price.constData(), static_cast<int>(a.price.size()), b.price.constData(),
                                   static_cast<int>(b.price.size())) < 0;
     });
-    QSet<QString> listed;
-    listed.reserve(static_cast<qsizetype>(rows.size()));
     std::vector<PictureItem> items;
     items.reserve(rows.size());
-    for (Row& row : rows) {
-        if (!listed.contains(row.item.cph)) {
-            listed.insert(row.item.cph);
-            items.push_back(std::move(row.item));
-        }
-    }
+    for (Row& row : rows)
+        items.push_back(std::move(row.item));
     return items;
 }
 

@@ -137,11 +137,11 @@ private:
 };
 
 // Every result row with a product number as (product, picture address), in the order
-// "order by jg" gives (the numeric order of the prices; equal prices in the table's order),
-// a product listed once, leaving out the products of `skip`. Read on a connection of its
-// own to the database at `databasePath`, so any thread may call it; throws Error.
-std::vector<PictureItem> ResultPicturesInPriceOrder(const QString& databasePath,
-                                                    const QStringList& skip = {});
+// "order by jg" gives (null first, then the numeric order of the prices, texts that are no
+// number after them; equal prices in the table's order); a product of several rows is
+// listed at each (the fetcher's queue takes it once). Read on a connection of its own to
+// the database at `databasePath`, so any thread may call it; throws Error.
+std::vector<PictureItem> ResultPicturesInPriceOrder(const QString& databasePath);
 
 // Gives the calling thread the nice value `nice` (Linux keeps one per thread) unless it runs
 // lower already. False when the system refused.

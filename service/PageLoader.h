@@ -23,8 +23,8 @@ namespace kova {
 class PageLoader : public QObject {
     Q_OBJECT
 public:
-    // A result page of 300,000 rows fits; the part of a long page that cannot be parsed in
-    // slices of rows has a lower limit (DocumentWholeMaxBytes).
+    // A result page of 300,000 rows fits; a long page that cannot be parsed in slices of
+    // rows has a lower limit (DocumentWholeMaxBytes).
     static constexpr qint64 DefaultMaxBodyBytes = qint64{128} << 20;
 
     explicit PageLoader(QObject* parent = nullptr);
