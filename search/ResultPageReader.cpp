@@ -22,10 +22,12 @@
 namespace kova {
 namespace {
 
-const QString EmptyCell = QStringLiteral("<TD></TD>");
-const QString RowStart = QStringLiteral("<TR>");
-constexpr QLatin1StringView TableName("TABLE");
-constexpr QLatin1StringView HeaderName("TH");
+// The markers are ASCII: they are looked for in a line's UTF-8 as it is.
+constexpr QByteArrayView EmptyCell("<TD></TD>");
+constexpr QByteArrayView RowStart("<TR>");
+constexpr QByteArrayView CellEnd("</TD>");
+constexpr QByteArrayView TableName("TABLE");
+constexpr QByteArrayView HeaderName("TH");
 
 // The tpid values of the picture records the keyword's query holds.
 QSet<QString> recordedProducts(const Dataset& pictures)
@@ -47,11 +49,11 @@ QSet<QString> recordedProducts(const Dataset& pictures)
 
 // Whether the line holds "<" and then `name` in any case, as a case-insensitive search for
 // "<" + name finds it; only the places of "<" are compared.
-bool hasTagStart(QStringView line, QLatin1StringView name)
+bool hasTagStart(QByteArrayView line, QByteArrayView name)
 {
-    for (qsizetype at = line.indexOf(u'<'); at >= 0; at = line.indexOf(u'<', at + 1)) {
-        const QStringView rest = line.sliced(at + 1);
-        if (rest.size() >= name.size() && rest.first(name.size()).compare(name, Qt::CaseInsensitive) == 0)
+    for (qsizetype at = line.indexOf('<'); at >= 0; at = line.indexOf('<', at + 1)) {
+        const QByteArrayView rest = line.sliced(at + 1);
+        if (rest.size() >= name.size() && qstrnicmp(rest.data(), name.data(), name.size()) == 0)
             return true;
     }
     return false;
@@ -79,6 +81,19 @@ QString CellValue(QStringView line)
     if (end < 4)
         return {};
     return line.sliced(4, end - 4).toString();
+}
+
+QString CellValue(QByteArrayView utf8Line)
+{
+    // Characters are counted: only an ASCII start has its fifth character at its fifth byte.
+    for (qsizetype i = 0; i < std::min<qsizetype>(utf8Line.size(), 4); ++i) {
+        if (static_cast<unsigned char>(utf8Line[i]) >= 0x80)
+            return CellValue(QString::fromUtf8(utf8Line));
+    }
+    const qsizetype end = utf8Line.indexOf(CellEnd);
+    if (end < 4)
+        return {};
+    return QString::fromUtf8(utf8Line.sliced(4, end - 4));
 }
 
 QString SearchEndStatus(int rows, int skipped)
@@ -185,11 +200,11 @@ bool ResultPageReader::lookOver(QDeadlineTimer deadline)
             m_lookedAt = i;
             return false;
         }
-        const QStringView line = m_page.lineView(i);
+        const QByteArrayView line = m_page.lineUtf8(i);
         // The account reply is in the first lines.
         if (i < 4 && m_search.accountReplyExpected && !m_outcome.account) {
-            if (auto account =
-                    ApplyAccountReplyRule(line.toString(), i, m_page.failedLoad(), true, m_db.settings))
+            if (auto account = ApplyAccountReplyRule(QString::fromUtf8(line), i, m_page.failedLoad(), true,
+                                                     m_db.settings))
                 m_outcome.account = std::move(account);
         }
         if (line.contains(EmptyCell))
@@ -219,7 +234,7 @@ bool ResultPageReader::readSome(QDeadlineTimer deadline)
     const int lines = m_page.count();
     bool readOne = false;
     while (m_next < lines) {
-        if (!m_page.lineView(m_next).contains(RowStart)) {
+        if (!m_page.lineUtf8(m_next).contains(RowStart)) {
             ++m_next;
             continue;
         }
@@ -266,10 +281,10 @@ bool ResultPageReader::rowIsWhole(int rowLine) const
     if (rowLine + RowLines >= m_page.count())
         return false;
     for (int offset = 1; offset <= RowLines; ++offset) {
-        const QStringView line = m_page.lineView(rowLine + offset);
+        const QByteArrayView line = m_page.lineUtf8(rowLine + offset);
         if (line.contains(RowStart))
             return false;
-        if (offset <= LastReadCell && !line.contains(u"</TD>"))
+        if (offset <= LastReadCell && !line.contains(CellEnd))
             return false;
     }
     return true;
@@ -286,7 +301,7 @@ bool ResultPageReader::readRow(int rowLine)
         ++outcome.skipped;
         return false;
     }
-    auto cell = [&](int offset) { return StripBidiControls(CellValue(page.lineView(rowLine + offset))); };
+    auto cell = [&](int offset) { return StripBidiControls(CellValue(page.lineUtf8(rowLine + offset))); };
     const auto bh = wholeNumber(cell(1));
     const QString rc = cell(6);
     const auto count = rc.isEmpty() ? std::optional<qint64>(0) : wholeNumber(rc);
@@ -327,7 +342,7 @@ bool ResultPageReader::readRow(int rowLine)
         rows.setField(QStringLiteral("zpbz"), ratings.authenticity);
         rows.setField(QStringLiteral("pjjb"), ratings.stars);
     }
-    const bool favorite = page.lineView(rowLine + 13).contains(u"Yes");
+    const bool favorite = page.lineUtf8(rowLine + 13).contains("Yes");
     rows.setField(QStringLiteral("check"), favorite ? QStringLiteral("已收藏") : QStringLiteral("点击收藏"));
     rows.post();
     if (m_search.history)

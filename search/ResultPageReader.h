@@ -23,6 +23,7 @@ class SettingsRecord;
 // empty when the line has no "</TD>".
 QString CellValue(const QString& line);
 QString CellValue(QStringView line);
+QString CellValue(QByteArrayView utf8Line); // the same on a line's UTF-8
 
 // Today as whole days counted from 30 December 1899.
 qint64 DayNumber();

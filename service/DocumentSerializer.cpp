@@ -611,7 +611,10 @@ PageText pageTextOf(QByteArray body, const QByteArray& contentType)
 {
     PageText text;
     try {
-        text.setText(serializeDocument(std::move(body), contentType));
+        std::string utf8 = serializeToUtf8(std::move(body), contentType, DocumentSliceBytes, nullptr);
+        QByteArray bytes(utf8.data(), static_cast<qsizetype>(utf8.size()));
+        utf8 = std::string();
+        text.setUtf8(std::move(bytes));
     } catch (const std::exception&) {
         text.setText(errorDocument(QStringLiteral("无法读取网页内容。")));
         text.setFailedLoad(true);

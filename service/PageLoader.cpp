@@ -85,7 +85,7 @@ struct PageLoader::Worker {
                     trace::mark(trace::Event::ReplyComplete, bodyBytes);
                 page = pageTextOf(std::move(reply.body), reply.contentType);
                 if (request.traced)
-                    trace::mark(trace::Event::PageTextReady, page.text().size());
+                    trace::mark(trace::Event::PageTextReady, page.utf8Size());
                 bigPage = bodyBytes >= BigPageBytes;
             } catch (const HttpError& e) {
                 if (e.kind() == HttpError::Kind::Cancelled)

@@ -38,7 +38,7 @@ public:
 
     // The completed document as text and whether it is the loader's error page.
     bool hasDocument() const { return m_hasDocument; }
-    const QString& documentText() const { return m_document.text(); }
+    QString documentText() const { return m_document.text(); }
     bool lastLoadFailed() const { return m_failed; }
 
     // Copies the document into a text holder (the memo beside the loader): the lines were

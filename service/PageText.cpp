@@ -26,32 +26,38 @@ QString PageText::cutLine(const QString& line)
     return gbk::decode(bytes.left(end));
 }
 
-void PageText::setText(QString text)
+void PageText::setText(const QString& text)
+{
+    setUtf8(text.toUtf8());
+}
+
+void PageText::setUtf8(QByteArray text)
 {
     m_failedLoad = false;
     auto content = std::make_shared<Content>();
-    const QChar* const data = text.constData();
+    const char* const data = text.constData();
     const qsizetype size = text.size();
     if (size >= qsizetype{CutLine})
         throw std::length_error("page text too long");
-    content->lines.reserve(static_cast<size_t>(text.count(QLatin1Char('\n'))) + 1);
+    content->lines.reserve(static_cast<size_t>(text.count('\n')) + 1);
     qsizetype start = 0;
     while (start < size) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        qsizetype end = text.indexOf('\n', start);
         const qsizetype next = end < 0 ? size : end + 1;
         if (end < 0)
             end = size;
         qsizetype length = end - start;
-        if (length > 0 && data[start + length - 1] == QLatin1Char('\r'))
+        if (length > 0 && data[start + length - 1] == '\r')
             --length;
         Line line{static_cast<quint32>(start), static_cast<quint32>(length)};
-        // Only a line that could pass the cut is looked at again (see cutLine).
-        if (length * 2 > MaxLineBytes) {
-            const QString whole = QString(data + start, length);
-            QString cut = cutLine(whole);
-            if (cut.size() != length || cut != whole) {
+        // A character takes no more bytes in GBK than in UTF-8, so only a line longer than
+        // the cut in UTF-8 is looked at again (see cutLine).
+        if (length > MaxLineBytes) {
+            const QString whole = QString::fromUtf8(data + start, length);
+            const QString cut = cutLine(whole);
+            if (cut != whole) {
                 line = Line{static_cast<quint32>(content->cutLines.size()), CutLine};
-                content->cutLines.push_back(std::move(cut));
+                content->cutLines.push_back(cut.toUtf8());
             }
         }
         content->lines.push_back(line);
@@ -67,30 +73,24 @@ void PageText::clear()
     m_failedLoad = false;
 }
 
-const QString& PageText::text() const
+QString PageText::text() const
 {
-    static const QString none;
-    return m_content ? m_content->text : none;
+    return m_content ? QString::fromUtf8(m_content->text) : QString();
 }
 
 QString PageText::line(int index) const
 {
-    if (!m_content || index < 0 || static_cast<size_t>(index) >= m_content->lines.size())
-        return {};
-    const Line& line = m_content->lines[static_cast<size_t>(index)];
-    if (line.length == CutLine)
-        return m_content->cutLines[line.start];
-    return QString(m_content->text.constData() + line.start, line.length);
+    return QString::fromUtf8(lineUtf8(index));
 }
 
-QStringView PageText::lineView(int index) const
+QByteArrayView PageText::lineUtf8(int index) const
 {
     if (!m_content || index < 0 || static_cast<size_t>(index) >= m_content->lines.size())
         return {};
     const Line& line = m_content->lines[static_cast<size_t>(index)];
     if (line.length == CutLine)
         return m_content->cutLines[line.start];
-    return QStringView(m_content->text.constData() + line.start, line.length);
+    return QByteArrayView(m_content->text.constData() + line.start, line.length);
 }
 
 } // namespace kova

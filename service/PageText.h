@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
 
@@ -13,21 +15,24 @@ namespace kova {
 // most 4096 bytes of its GBK form (a longer one is cut there, never inside a character);
 // an index at or past the end reads as an empty line; a final empty line does not count.
 //
-// The text is held once: a line is a span of it (only a cut line has a string of its
-// own), and copies share the whole content, so a copy costs a pointer however long the
-// page.
+// The text is held once, as UTF-8 (a result page is mostly markup: half the room of its
+// UTF-16 form): a line is a span of it (only a cut line has a copy of its own), and copies
+// share the whole content, so a copy costs a pointer however long the page.
 class PageText {
 public:
     PageText() = default;
-    explicit PageText(QString initialText) { setText(std::move(initialText)); }
-
-    void setText(QString text); // replaces the whole content; std::length_error past 4 G characters
+    explicit PageText(const QString& initialText) { setText(initialText); }
+    // Replace the whole content; std::length_error past 4 GB of UTF-8.
+    void setText(const QString& text);
+    void setUtf8(QByteArray text); // valid UTF-8, as the page serializer writes it
     void clear();
-    const QString& text() const;
+    QString text() const; // the whole content, decoded
+    qsizetype utf8Size() const { return m_content ? m_content->text.size() : 0; }
     int count() const { return m_content ? static_cast<int>(m_content->lines.size()) : 0; }
     QString line(int index) const;
-    // The same without a copy; valid while this text (or a copy of it) lives.
-    QStringView lineView(int index) const;
+    // The line's UTF-8 without a copy; valid while this text (or a copy of it) lives. What
+    // looks for markup (ASCII) can search it as it is.
+    QByteArrayView lineUtf8(int index) const;
 
     // Set when the content is a page loader's error page (a failed load), so that no
     // reader takes it for an account reply.
@@ -47,9 +52,9 @@ private:
     };
     static constexpr quint32 CutLine = 0xFFFFFFFFu;
     struct Content {
-        QString text;
+        QByteArray text;
         std::vector<Line> lines;
-        std::vector<QString> cutLines;
+        std::vector<QByteArray> cutLines; // UTF-8
     };
 
     std::shared_ptr<const Content> m_content; // never changed once made: shared by copies

@@ -15,7 +15,7 @@ enum class Event {
     SearchStarted,      // the search command runs (button, Return, hot keyword)
     RequestSent,        // a page loader's GET goes out (any page loader)
     ReplyComplete,      // its whole body has arrived; count = bytes
-    PageTextReady,      // decoded, parsed and serialized on the loader's thread; count = characters
+    PageTextReady,      // decoded, parsed and serialized on the loader's thread; count = bytes of UTF-8
     DocumentComplete,   // the document reaches the window's thread
     FirstRowStored,     // the result reader has posted its first row
     FirstRowShown,      // the result grid paints a cell after that

@@ -110,6 +110,18 @@ TEST_F(Reader, CellValueIsTheTextBetweenTheTags)
     EXPECT_EQ(CellValue(QStringLiteral("<TD class=x>v</TD>")), QStringLiteral("class=x>v"));
 }
 
+// The reader takes cells from a line's UTF-8: the value is the one the line's characters give,
+// also where the fifth character is not the fifth byte.
+TEST(CellValueOfUtf8, IsTheValueOfTheCharacters)
+{
+    for (const QString& line :
+         {QStringLiteral("<TD>a</TD>"), QStringLiteral("<TD>中文 &amp;</TD></TR>"),
+          QStringLiteral("中文</TD>"), QStringLiteral("ab中d</TD>x"), QStringLiteral("中文字符很多</TD>"),
+          QStringLiteral("<TD>no end"), QString(), QStringLiteral("</TD>"), QStringLiteral("<TD></TD>"),
+          QStringLiteral("<TD class=x>v</TD>"), QStringLiteral("<TD>\u202E反</TD>")})
+        EXPECT_EQ(CellValue(QByteArrayView(line.toUtf8())), CellValue(line)) << line.toStdString();
+}
+
 TEST_F(Reader, StoresEveryColumnOfARow)
 {
     state.taobaoPid = QStringLiteral("mm_9_9_9");
