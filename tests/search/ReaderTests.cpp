@@ -77,6 +77,15 @@ protected:
                 QStringLiteral("<TD></TD>"),
                 QStringLiteral("<TD>%1</TD></TR>").arg(favorite)};
     }
+    // Rows 1..n of one store, products p1..pn.
+    static QList<QStringList> numberedOffers(int n)
+    {
+        QList<QStringList> offers;
+        for (int i = 1; i <= n; ++i)
+            offers << row(QString::number(i), QStringLiteral("p%1").arg(i), QStringLiteral("5"),
+                          QStringLiteral("当当网"));
+        return offers;
+    }
     static QStringList page(const QList<QStringList>& rows)
     {
         QStringList lines{QStringLiteral("<HTML><HEAD></HEAD>"), QStringLiteral("<BODY>"),
@@ -227,10 +236,7 @@ TEST_F(Reader, AStepTheFileCannotTakeLeavesNoTrace)
     PriceHistory history(connection);
     history.open();
     state.history = &history;
-    QList<QStringList> offers;
-    for (int i = 1; i <= 400; ++i)
-        offers << row(QString::number(i), QStringLiteral("p%1").arg(i), QStringLiteral("5"),
-                      QStringLiteral("当当网"));
+    const QList<QStringList> offers = numberedOffers(400);
     const PageText text(page(offers).join(QLatin1Char('\n')));
     ResultPageReader reader({words, rows, pictures, settings}, state, &rate, [](int, const QString&) {});
     int announced = 0;
@@ -276,11 +282,7 @@ TEST_F(Reader, AStepTheFileCannotTakeLeavesNoTrace)
 // hold the window; what is read in the end is what one pass reads.
 TEST_F(Reader, ALongPageIsLookedOverInSteps)
 {
-    QList<QStringList> offers;
-    for (int i = 1; i <= 1000; ++i)
-        offers << row(QString::number(i), QStringLiteral("p%1").arg(i), QStringLiteral("5"),
-                      QStringLiteral("当当网"));
-    const PageText text(page(offers).join(QLatin1Char('\n')));
+    const PageText text(page(numberedOffers(1000)).join(QLatin1Char('\n')));
     ResultPageReader reader({words, rows, pictures, settings}, state, &rate, [](int, const QString&) {});
     reader.start(text);
     int steps = 0;
