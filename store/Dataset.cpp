@@ -4,9 +4,11 @@
 #include "Error.h"
 #include "Statement.h"
 
+#include <QAnyStringView>
 #include <QRegularExpression>
 
 #include <QScopeGuard>
+#include <QUtf8StringView>
 
 #include <algorithm>
 #include <cstring>
@@ -109,37 +111,44 @@ bool sameValue(const QVariant& stored, const QVariant& wanted)
     return stored.toString() == wanted.toString();
 }
 
-int compareBytes(const QByteArray& a, const QByteArray& b)
+int compareBytes(QByteArrayView a, QByteArrayView b)
 {
-    const int c =
-        std::memcmp(a.constData(), b.constData(), static_cast<size_t>(std::min(a.size(), b.size())));
+    const int c = std::memcmp(a.data(), b.data(), static_cast<size_t>(std::min(a.size(), b.size())));
     if (c != 0)
         return c < 0 ? -1 : 1;
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 // The storage class order SQLite uses: null, numbers, text, blobs.
-int storageRank(const QVariant& v)
+int storageRank(PackedRow::Kind kind)
 {
-    if (v.isNull())
+    switch (kind) {
+    case PackedRow::Kind::Null:
         return 0;
-    if (isNumber(v))
+    case PackedRow::Kind::Integer:
+    case PackedRow::Kind::Real:
         return 1;
-    if (v.typeId() == QMetaType::QByteArray)
+    case PackedRow::Kind::Text:
+        return 2;
+    case PackedRow::Kind::Blob:
         return 3;
-    return 2;
+    }
+    return 0;
+}
+
+int compareNumbers(const PackedRow::Ref& a, const PackedRow::Ref& b)
+{
+    if (a.kind == PackedRow::Kind::Integer && b.kind == PackedRow::Kind::Integer)
+        return a.integer < b.integer ? -1 : (a.integer > b.integer ? 1 : 0);
+    const double x = a.kind == PackedRow::Kind::Integer ? static_cast<double>(a.integer) : a.real;
+    const double y = b.kind == PackedRow::Kind::Integer ? static_cast<double>(b.integer) : b.real;
+    return x < y ? -1 : (x > y ? 1 : 0);
 }
 
 struct SortKey {
     int column = 0;
     bool descending = false;
     bool numeric = false;
-};
-
-// One row's values prepared for comparing: text as UTF-8 bytes, converted once.
-struct SortEntry {
-    int index = 0;
-    std::vector<QByteArray> bytes;
 };
 
 } // namespace
@@ -232,9 +241,7 @@ void Dataset::open()
         Row row;
         row.rowid = withRowid ? sqlite3_column_int64(statement->get(), 0) : -1;
         row.order = order++;
-        row.values.reserve(static_cast<size_t>(count - first));
-        for (int i = first; i < count; ++i)
-            row.values.push_back(shared(statement->value(i)));
+        row.values = PackedRow::read(statement->get(), first, count - first, count - first, m_texts);
         rows.push_back(std::move(row));
     }
 
@@ -385,7 +392,7 @@ QVariant Dataset::field(const QString& name) const
         return m_pending[static_cast<size_t>(column)];
     if (m_index < 0)
         return {};
-    return m_rows[static_cast<size_t>(m_index)].values[static_cast<size_t>(column)];
+    return m_rows[static_cast<size_t>(m_index)].values.value(column, m_texts);
 }
 
 QString Dataset::fieldText(const QString& name) const
@@ -399,7 +406,7 @@ QVariant Dataset::fieldAt(int row, int column) const
     if (!m_active || row < 0 || row >= static_cast<int>(m_rows.size()) || column < 0 ||
         column >= static_cast<int>(m_columns.size()))
         return {};
-    return m_rows[static_cast<size_t>(row)].values[static_cast<size_t>(column)];
+    return m_rows[static_cast<size_t>(row)].values.value(column, m_texts);
 }
 
 void Dataset::append()
@@ -420,7 +427,8 @@ void Dataset::edit()
         return;
     if (m_index < 0)
         throw Error(QStringLiteral("数据集是空的，没有可以修改的记录"));
-    m_pending = m_rows[static_cast<size_t>(m_index)].values;
+    m_pending =
+        m_rows[static_cast<size_t>(m_index)].values.values(static_cast<int>(m_columns.size()), m_texts);
     m_changed.assign(static_cast<size_t>(m_columns.size()), false);
     m_state = EditState::Edit;
 }
@@ -479,7 +487,7 @@ void Dataset::post()
             }
         }
         Row row = insertRow(text, columns, pending);
-        if (row.values.empty())
+        if (row.values.isEmpty())
             throw Error(QStringLiteral("表 %1 中新添加的记录无法读回").arg(m_table));
         row.order = m_nextOrder++;
         const int position = static_cast<int>(m_rows.size());
@@ -511,7 +519,7 @@ void Dataset::post()
     }
     text += " where rowid=? returning rowid, *";
     Row fresh = writeRow(text, columns, pending, current.rowid);
-    if (fresh.values.empty())
+    if (fresh.values.isEmpty())
         throw Error(QStringLiteral("表 %1 中要修改的记录已不存在").arg(m_table));
     current.values = std::move(fresh.values);
     announceAppends();
@@ -561,9 +569,19 @@ bool Dataset::locate(const QString& field, const QVariant& value)
 {
     requireActive();
     checkBrowseMode();
-    const auto column = static_cast<size_t>(requireColumn(field));
+    const int column = requireColumn(field);
+    // A text looked for among texts is compared as it is stored, without decoding each row.
+    const bool wantsText = !value.isNull() && !isNumber(value);
+    const QString wanted = wantsText ? value.toString() : QString();
     for (size_t i = 0; i < m_rows.size(); ++i) {
-        if (sameValue(m_rows[i].values[column], value)) {
+        const PackedRow& row = m_rows[i].values;
+        bool found = false;
+        if (const PackedRow::Ref ref = row.ref(column, m_texts);
+            wantsText && ref.kind == PackedRow::Kind::Text)
+            found = QAnyStringView::equal(wanted, QUtf8StringView(ref.bytes.data(), ref.bytes.size()));
+        else
+            found = sameValue(row.value(column, m_texts), value);
+        if (found) {
             m_bof = m_eof = false;
             moveTo(static_cast<int>(i));
             return true;
@@ -595,47 +613,45 @@ void Dataset::sort(const QString& order)
         keys.push_back(key);
     }
 
-    std::vector<SortEntry> entries(m_rows.size());
+    // The keys of every row, as stored (texts as their UTF-8), k to a row.
+    const size_t k = keys.size();
+    std::vector<PackedRow::Ref> refs(m_rows.size() * k);
     for (size_t i = 0; i < m_rows.size(); ++i) {
-        entries[i].index = static_cast<int>(i);
-        for (const SortKey& key : keys) {
-            const QVariant& v = m_rows[i].values[static_cast<size_t>(key.column)];
-            entries[i].bytes.push_back(storageRank(v) == 2
-                                           ? v.toString().toUtf8()
-                                           : (storageRank(v) == 3 ? v.toByteArray() : QByteArray()));
-        }
+        for (size_t j = 0; j < k; ++j)
+            refs[i * k + j] = m_rows[i].values.ref(keys[j].column, m_texts);
     }
+    std::vector<int> entries(m_rows.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i] = static_cast<int>(i);
     // Sorting always starts from the statement's order, so equal keys keep that order.
-    std::sort(entries.begin(), entries.end(), [this](const SortEntry& a, const SortEntry& b) {
-        return m_rows[static_cast<size_t>(a.index)].order < m_rows[static_cast<size_t>(b.index)].order;
+    std::sort(entries.begin(), entries.end(), [this](int a, int b) {
+        return m_rows[static_cast<size_t>(a)].order < m_rows[static_cast<size_t>(b)].order;
     });
-    std::stable_sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
-        for (size_t k = 0; k < keys.size(); ++k) {
-            const QVariant& x =
-                m_rows[static_cast<size_t>(a.index)].values[static_cast<size_t>(keys[k].column)];
-            const QVariant& y =
-                m_rows[static_cast<size_t>(b.index)].values[static_cast<size_t>(keys[k].column)];
-            int c = storageRank(x) - storageRank(y);
+    std::stable_sort(entries.begin(), entries.end(), [&](int a, int b) {
+        for (size_t j = 0; j < k; ++j) {
+            const PackedRow::Ref& x = refs[static_cast<size_t>(a) * k + j];
+            const PackedRow::Ref& y = refs[static_cast<size_t>(b) * k + j];
+            int c = storageRank(x.kind) - storageRank(y.kind);
             if (c == 0) {
-                switch (storageRank(x)) {
-                case 1:
+                switch (x.kind) {
+                case PackedRow::Kind::Integer:
+                case PackedRow::Kind::Real:
                     c = compareNumbers(x, y);
                     break;
-                case 2:
-                    c = keys[k].numeric
-                            ? compareNumericText(a.bytes[k].constData(), static_cast<int>(a.bytes[k].size()),
-                                                 b.bytes[k].constData(), static_cast<int>(b.bytes[k].size()))
-                            : compareBytes(a.bytes[k], b.bytes[k]);
+                case PackedRow::Kind::Text:
+                    c = keys[j].numeric ? compareNumericText(x.bytes.data(), static_cast<int>(x.bytes.size()),
+                                                             y.bytes.data(), static_cast<int>(y.bytes.size()))
+                                        : compareBytes(x.bytes, y.bytes);
                     break;
-                case 3:
-                    c = compareBytes(a.bytes[k], b.bytes[k]);
+                case PackedRow::Kind::Blob:
+                    c = compareBytes(x.bytes, y.bytes);
                     break;
-                default:
+                case PackedRow::Kind::Null:
                     break;
                 }
             }
             if (c != 0)
-                return keys[k].descending ? c > 0 : c < 0;
+                return keys[j].descending ? c > 0 : c < 0;
         }
         return false;
     });
@@ -646,8 +662,8 @@ void Dataset::sort(const QString& order)
     emit aboutToReset();
     std::vector<Row> sorted;
     sorted.reserve(m_rows.size());
-    for (const SortEntry& e : entries)
-        sorted.push_back(std::move(m_rows[static_cast<size_t>(e.index)]));
+    for (const int e : entries)
+        sorted.push_back(std::move(m_rows[static_cast<size_t>(e)]));
     m_rows = std::move(sorted);
     m_sortSpec = order.trimmed();
     // The current record stays current at its new place.
@@ -716,11 +732,9 @@ Dataset::Row Dataset::insertRow(const QByteArray& text, const std::vector<int>& 
     select.bind(1, QVariant(rowid));
     if (select.step()) {
         row.rowid = sqlite3_column_int64(select.get(), 0);
-        const int count = std::min(select.columnCount() - 1, static_cast<int>(m_columns.size()));
-        row.values.reserve(m_columns.size());
-        for (int i = 0; i < count; ++i)
-            row.values.push_back(shared(select.value(i + 1)));
-        row.values.resize(static_cast<size_t>(m_columns.size()));
+        const int total = static_cast<int>(m_columns.size());
+        row.values =
+            PackedRow::read(select.get(), 1, std::min(select.columnCount() - 1, total), total, m_texts);
     }
     return row;
 }
@@ -740,29 +754,14 @@ Dataset::Row Dataset::writeRow(const QByteArray& text, const std::vector<int>& c
     Row row;
     if (statement.step()) {
         row.rowid = sqlite3_column_int64(statement.get(), 0);
-        const int count = std::min(statement.columnCount() - 1, static_cast<int>(m_columns.size()));
-        for (int i = 0; i < count; ++i)
-            row.values.push_back(shared(statement.value(i + 1)));
-        row.values.resize(static_cast<size_t>(m_columns.size()));
+        const int total = static_cast<int>(m_columns.size());
+        row.values =
+            PackedRow::read(statement.get(), 1, std::min(statement.columnCount() - 1, total), total, m_texts);
         // The change commits when the statement has run to its end.
         while (statement.step()) {
         }
     }
     return row;
-}
-
-QVariant Dataset::shared(QVariant value)
-{
-    if (value.typeId() != QMetaType::QString)
-        return value;
-    const QString& text = *static_cast<const QString*>(value.constData());
-    if (text.isEmpty() || text.size() > SharedTextChars)
-        return value;
-    if (const auto found = m_sharedTexts.constFind(text); found != m_sharedTexts.constEnd())
-        return QVariant(*found);
-    if (m_sharedTexts.size() < SharedTexts)
-        m_sharedTexts.insert(text);
-    return value;
 }
 
 void Dataset::moveTo(int index)

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "store/PackedRow.h"
+
 #include <QHash>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -125,14 +126,8 @@ private:
     struct Row {
         qint64 rowid = -1;
         qint64 order = 0; // position in the statement's order (appended rows last)
-        std::vector<QVariant> values;
+        PackedRow values; // with m_texts
     };
-
-    // A short text read from the table, shared with an equal one read before: a long
-    // result holds the same merchant, label and marker texts many thousand times.
-    QVariant shared(QVariant value);
-    static constexpr qsizetype SharedTextChars = 24;
-    static constexpr qsizetype SharedTexts = 4096;
 
     int columnIndex(const QString& name) const; // -1 when absent
     int requireColumn(const QString& name) const;
@@ -157,7 +152,8 @@ private:
     std::vector<QByteArray> m_quotedColumns;
     std::vector<bool> m_numericColumn; // column carries the numeric collation
     std::vector<Row> m_rows;           // current order
-    QSet<QString> m_sharedTexts;       // see shared(); at most SharedTexts
+    // A long result holds the same merchant, label and marker texts many thousand times.
+    TextPool m_texts;
     qint64 m_nextOrder = 0;
     int m_index = -1; // current row, 0-based; -1 when empty
     bool m_eof = true;
