@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace kova {
 QColor ResultRowBackground(int recNo)
 {
@@ -75,8 +77,13 @@ void PictureRecordIndex::add(int first, int last) const
         return;
     for (int row = first; row <= last; ++row) {
         const QVariant tpid = m_tpb.fieldAt(row, column);
-        if (!tpid.isNull())
-            m_ids.insert(tpid.toString());
+        if (tpid.isNull())
+            continue;
+        if (m_ids.empty() || m_ids.back().size() >= SetSize) {
+            m_ids.emplace_back();
+            m_ids.back().reserve(SetSize);
+        }
+        m_ids.back().insert(tpid.toString());
     }
 }
 
@@ -89,7 +96,9 @@ QString PictureRecordIndex::find(const QString& cph) const
         add(0, m_tpb.recordCount() - 1);
         m_stale = false;
     }
-    return m_ids.contains(cph) ? cph : QString();
+    const bool found = std::any_of(m_ids.begin(), m_ids.end(),
+                                   [&cph](const QSet<QString>& ids) { return ids.contains(cph); });
+    return found ? cph : QString();
 }
 
 ResultCellPainter::ResultCellPainter(PictureCache cache, PictureLookup lookup, FailedLookup failed,

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace kova {
 
@@ -48,8 +49,12 @@ public:
 private:
     void add(int first, int last) const;
 
+    // The tpids in sets of at most SetSize, each made that large at once: a set grown one
+    // record at a time rehashes everything it holds at each doubling, and with two hundred
+    // thousand records one such step would hold up the window for tens of milliseconds.
+    static constexpr qsizetype SetSize = 16384;
     const Dataset& m_tpb;
-    mutable QSet<QString> m_ids;
+    mutable std::vector<QSet<QString>> m_ids;
     mutable bool m_stale = true;
 };
 

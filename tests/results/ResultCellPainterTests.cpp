@@ -428,3 +428,27 @@ TEST_F(CellPainter, PictureRecordIndexFollowsEveryChangeOfTheRecords)
     agree("opened again");
     EXPECT_EQ(index.find(QStringLiteral("e5")), QStringLiteral("e5"));
 }
+
+// More records than one of the index's sets holds, appended in batches as a long reading
+// does: every one is found, in the first set and the last, and nothing else is.
+TEST_F(CellPainter, PictureRecordIndexFindsRecordsPastOneSet)
+{
+    tpb.setSql(QStringLiteral("select * from tpb"));
+    tpb.open();
+    const kova::PictureRecordIndex index(tpb);
+    EXPECT_TRUE(index.find(QStringLiteral("p1")).isEmpty()); // read once, then followed
+    constexpr int Records = 40000;
+    for (int batch = 0; batch < 4; ++batch) {
+        kova::Dataset::AppendBatch appended(tpb);
+        for (int i = batch * Records / 4; i < (batch + 1) * Records / 4; ++i) {
+            tpb.append();
+            tpb.setField(QStringLiteral("word"), QStringLiteral("k"));
+            tpb.setField(QStringLiteral("tpid"), QStringLiteral("p%1").arg(i));
+            tpb.post();
+        }
+    }
+    for (int i : {0, 1, 16383, 16384, 16385, 32768, Records - 1})
+        EXPECT_EQ(index.find(QStringLiteral("p%1").arg(i)), QStringLiteral("p%1").arg(i)) << i;
+    EXPECT_TRUE(index.find(QStringLiteral("p%1").arg(Records)).isEmpty());
+    EXPECT_TRUE(index.find(QStringLiteral("P1")).isEmpty());
+}
