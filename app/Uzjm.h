@@ -17,6 +17,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <chrono>
@@ -179,6 +180,7 @@ private:
     void searchFailed();
     std::shared_ptr<struct PageReading> m_reading; // the page being read, if any
     static constexpr int ReadingSliceMs = 16;
+    QTimer m_readingTimer; // the reading's next step
     // The thumbnails (UzjmThumbnails.cpp): a fetcher of `items` for `grid`'s rows, the first
     // `leading` items before the rows on screen.
     bool hasResultRows();

@@ -55,6 +55,12 @@ void Tfrmkova::wireSearchHandlers()
                 [this, i] { Guarded([this, i] { labClick(static_cast<int>(i)); }); });
     }
     connect(ui.suiButton4, &SkinButton::clicked, this, [this] { Guarded([this] { suiButton4Click(); }); });
+    // The next step of a reading waits for what the window has to do first: a zero timer runs
+    // once the events already waiting have been handled (a posted call would run before
+    // them, and two steps could follow each other without a turn of the window between).
+    m_readingTimer.setSingleShot(true);
+    m_readingTimer.setInterval(0);
+    connect(&m_readingTimer, &QTimer::timeout, this, [this] { Guarded([this] { continueReading(); }); });
     connect(ui.suiButton1, &SkinButton::clicked, this, [this] { Guarded([this] { suiButton1Click(); }); });
     // Enter in either keyword box searches, like its button.
     connect(ui.edt_key, &QLineEdit::returnPressed, this, [this] { Guarded([this] { suiButton4Click(); }); });
@@ -294,7 +300,7 @@ void Tfrmkova::continueReading()
     if (inView && reading->bar >= 0)
         showProgress(reading->bar, reading->label, false);
     if (!done) {
-        QTimer::singleShot(0, this, [this] { Guarded([this] { continueReading(); }); });
+        m_readingTimer.start();
         return;
     }
     finishReading();
