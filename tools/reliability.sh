@@ -4,7 +4,11 @@
 #   - a 5,000-row result page;
 #   - a 200,000-row result page (84 MB): its peak memory beyond the 5,000-row figure, per
 #     row (the goal is at most 2 KB), and the longest the window's events waited from the
-#     search until five seconds after it was read (the goal is under 100 ms); reported;
+#     search until five seconds after it was read (the goal is under 100 ms), beside the
+#     longest wait of a plain process that only sleeps (tools/loop-anchor.py, same run, same
+#     priority): on a shared machine that anchor alone is held up for over 100 ms at times;
+#     reported. This run goes at normal priority, as a user starts the program, so that the
+#     picture threads it lowers are lower than its window;
 #   - fifty searches in a row while the thumbnail threads of the earlier ones still run,
 #     then the favorites list fetched fifty times;
 #   - the peak resident memory (VmHWM) of each run, which must stay under 200 MB;
@@ -48,7 +52,7 @@ run() {
   mkdir -p "$dir/tmp"
   "$build/tools/kova-initdb" "$dir/kvdb.dat" >/dev/null
   local started=$SECONDS status=0
-  (cd "$dir" && TMPDIR="$dir/tmp" nice -n 10 "$program" "$service" "$version" "$directory" "$@") \
+  (cd "$dir" && TMPDIR="$dir/tmp" nice -n "${RUN_NICE:-10}" "$program" "$service" "$version" "$directory" "$@") \
     >"$dir/driver.log" 2>"$dir/driver.err" || status=$?
   local seconds=$((SECONDS - started))
   local peak errors
@@ -77,10 +81,14 @@ run search-5000 "$driver" search test5000
 grep -q '^done search rows=5000$' "$out/search-5000/driver.log" || { echo "reliability: not 5000 rows" >&2; failures=$((failures + 1)); }
 check_peak search-5000
 peak_5000=$LAST_PEAK
-run search-200000 "$driver" search-settle test200000 5000
+tools/loop-anchor.py >"$out/anchor.log" &
+anchor_pid=$!
+RUN_NICE=0 run search-200000 "$driver" search-settle test200000 5000
+kill "$anchor_pid" && wait "$anchor_pid" || true
 grep -q '^done search rows=200000$' "$out/search-200000/driver.log" || { echo "reliability: not 200000 rows" >&2; failures=$((failures + 1)); }
 echo "reliability: search-200000: $(( (LAST_PEAK - peak_5000) * 1024 / 195000 )) bytes a row beyond the 5,000-row peak," \
-  "the window's events waited at most $(sed -n 's/^longest-gap //p' "$out/search-200000/driver.log") ms"
+  "the window's events waited at most $(sed -n 's/^longest-gap //p' "$out/search-200000/driver.log") ms" \
+  "(a plain process beside it: $(sed -n 's/^anchor-longest-gap //p' "$out/anchor.log") ms)"
 run load-50 "$driver" load 50
 [ "$(grep -c '^done search' "$out/load-50/driver.log")" = 50 ] || { echo "reliability: not 50 searches" >&2; failures=$((failures + 1)); }
 [ "$(grep -c '^done favorites rows=20$' "$out/load-50/driver.log")" = 50 ] || { echo "reliability: not 50 lists of 20" >&2; failures=$((failures + 1)); }
