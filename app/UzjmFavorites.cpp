@@ -165,7 +165,7 @@ void Tfrmkova::readAuxiliaryPage(Tfrmsc& aux)
         ui.lbl2->repaint();
         ui.suiImagePanel1->setVisible(false);
         if (!outcome.pageValid && ADOQuery3.recordCount() == 0) {
-            ShowInfo(NoNetworkText);
+            ShowInfo(NothingReadText(aux.Memo1));
             return;
         }
     }

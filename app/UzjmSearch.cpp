@@ -365,7 +365,7 @@ void Tfrmkova::endReading(PageReading& reading, bool inView, bool failed)
         trace::mark(trace::Event::ReadingLongestWait,
                     std::max(reading.longestWaitMs, reading.sinceStep.elapsed()));
     if (inView && !accountRequest && ADOQuery2.recordCount() == 0 && outcome.skipped == 0)
-        ShowInfo(outcome.resultPage ? NoResultsText : NoNetworkText);
+        ShowInfo(outcome.resultPage ? NoResultsText : NothingReadText(reading.page));
 }
 
 void Tfrmkova::get_cxnr()

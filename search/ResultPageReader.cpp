@@ -104,6 +104,13 @@ QString SearchEndStatus(int rows, int skipped)
     return text;
 }
 
+QString NothingReadText(const PageText& page)
+{
+    if (page.failedLoad() && !page.serviceError().isEmpty())
+        return QStringLiteral("比价服务暂时出错（%1），请稍后再试。").arg(page.serviceError());
+    return NoNetworkText;
+}
+
 qint64 DayNumber()
 {
     return QDate(1899, 12, 30).daysTo(QDate::currentDate());

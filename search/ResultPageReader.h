@@ -133,6 +133,10 @@ private:
 
 // A page that brought nothing: the network is likely down.
 inline const QString NoNetworkText = QStringLiteral("可能当前网络没有连接，请检查连通后再次搜索。");
+// What a page that brought nothing says: a service that answered wrongly is named with what
+// went wrong ("比价服务暂时出错（HTTP 500），请稍后再试。"); a load that failed on the way (no
+// connection, no answer in time, the connection broken) is the missing network.
+QString NothingReadText(const PageText& page);
 // A result page that holds no offer.
 inline const QString NoResultsText = QStringLiteral("没有找到相关商品，请换个关键词再试。");
 // The status text at the end of a reading: "本次搜索结果有: N 条记录", followed by

@@ -17,6 +17,26 @@ namespace {
 
 // Why a load failed, in words for the error page; never the address (it can carry the
 // account in its query).
+// What a failure the service caused is called in a message; empty for a failure on the way.
+QString serviceErrorOf(const HttpError& e)
+{
+    switch (e.kind()) {
+    case HttpError::Kind::Status:
+        return QStringLiteral("HTTP %1").arg(e.status());
+    case HttpError::Kind::Redirect:
+        return QStringLiteral("网页转向出错");
+    case HttpError::Kind::TooLarge:
+        return QStringLiteral("网页过大");
+    case HttpError::Kind::Connect:
+    case HttpError::Kind::Stall:
+    case HttpError::Kind::TooSlow:
+    case HttpError::Kind::Transfer:
+    case HttpError::Kind::Cancelled:
+        break;
+    }
+    return {};
+}
+
 QString failureReason(const HttpError& e)
 {
     switch (e.kind()) {
@@ -38,6 +58,9 @@ QString failureReason(const HttpError& e)
     }
     return QStringLiteral("接收网页时连接中断。");
 }
+
+// A reply that came but could not be read as a page.
+const QString UnreadablePageError = QStringLiteral("网页无法读取");
 
 } // namespace
 
@@ -84,6 +107,8 @@ struct PageLoader::Worker {
                 if (request.traced)
                     trace::mark(trace::Event::ReplyComplete, bodyBytes);
                 page = pageTextOf(std::move(reply.body), reply.contentType);
+                if (page.failedLoad())
+                    page.setServiceError(UnreadablePageError);
                 if (request.traced)
                     trace::mark(trace::Event::PageTextReady, page.utf8Size());
                 bigPage = bodyBytes >= BigPageBytes;
@@ -92,9 +117,11 @@ struct PageLoader::Worker {
                     continue; // superseded or stopping: nobody waits for this one
                 page.setText(errorDocument(failureReason(e)));
                 page.setFailedLoad(true);
+                page.setServiceError(serviceErrorOf(e));
             } catch (const std::exception&) {
                 page.setText(errorDocument(QStringLiteral("无法读取网页内容。")));
                 page.setFailedLoad(true);
+                page.setServiceError(UnreadablePageError);
             }
 
             post(request.generation, std::move(page));

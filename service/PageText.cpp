@@ -71,6 +71,7 @@ void PageText::clear()
 {
     m_content.reset();
     m_failedLoad = false;
+    m_serviceError.clear();
 }
 
 QString PageText::text() const

@@ -38,6 +38,11 @@ public:
     // reader takes it for an account reply.
     bool failedLoad() const { return m_failedLoad; }
     void setFailedLoad(bool failed) { m_failedLoad = failed; }
+    // For a failed load the service itself answered wrongly: what went wrong, as a message
+    // names it ("HTTP 500"). Empty for a page that loaded and for a load that failed on the
+    // way (no connection, no answer in time, the connection broken).
+    const QString& serviceError() const { return m_serviceError; }
+    void setServiceError(QString what) { m_serviceError = std::move(what); }
 
     static constexpr int MaxLineBytes = 4096;
 
@@ -59,6 +64,7 @@ private:
 
     std::shared_ptr<const Content> m_content; // never changed once made: shared by copies
     bool m_failedLoad = false;
+    QString m_serviceError;
 };
 
 } // namespace kova

@@ -127,9 +127,17 @@ protected:
 
 // --- pages -----------------------------------------------------------------------------
 
+// What a load that brought nothing says: a service that answered with an error is named
+// with its status; a connection broken on the way is the missing network.
+QString nothingReadMessage(Fault fault)
+{
+    return fault == Fault::ErrorStatus ? QStringLiteral("比价服务暂时出错（HTTP 500），请稍后再试。")
+                                       : NoNetwork;
+}
+
 class PageFaults : public Faults, public ::testing::WithParamInterface<Fault> {};
 
-TEST_P(PageFaults, PageThatBringsNothingShowsTheNoNetworkMessageAndKeepsWhatIsStored)
+TEST_P(PageFaults, PageThatBringsNothingSaysWhoFailedAndKeepsWhatIsStored)
 {
     start();
     searchAndSettle(QStringLiteral("test20"));
@@ -138,8 +146,8 @@ TEST_P(PageFaults, PageThatBringsNothingShowsTheNoNetworkMessageAndKeepsWhatIsSt
 
     server.setFault(GetParam(), QStringLiteral("/ListAll.aspx"));
     search(QStringLiteral("test13"));
-    EXPECT_EQ(messagesWith(NoNetwork), 1);
-    EXPECT_EQ(messagesWith(NoResults), 0);
+    EXPECT_EQ(messagesWith(nothingReadMessage(GetParam())), 1);
+    EXPECT_EQ(messages.size(), 1u);
     EXPECT_TRUE(errors().isEmpty()) << errors().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("本次搜索结果有: 0 条记录"));
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 0);
@@ -157,13 +165,13 @@ TEST_P(PageFaults, PageThatBringsNothingShowsTheNoNetworkMessageAndKeepsWhatIsSt
     EXPECT_EQ(db.count(QStringLiteral("cxnr")), 13);
 }
 
-TEST_P(PageFaults, FailedLoadOfAnEmptyResultIsStillTheNoNetworkMessage)
+TEST_P(PageFaults, FailedLoadOfAnEmptyResultSaysWhoFailed)
 {
     start();
     server.setFault(GetParam(), QStringLiteral("/ListAll.aspx"));
     search(QStringLiteral("test0"));
-    EXPECT_EQ(messagesWith(NoNetwork), 1);
-    EXPECT_EQ(messagesWith(NoResults), 0);
+    EXPECT_EQ(messagesWith(nothingReadMessage(GetParam())), 1);
+    EXPECT_EQ(messages.size(), 1u);
 
     // The same keyword answered: an empty result, not a missing network.
     server.setFault(Fault::None);
@@ -175,6 +183,24 @@ TEST_P(PageFaults, FailedLoadOfAnEmptyResultIsStillTheNoNetworkMessage)
 
 INSTANTIATE_TEST_SUITE_P(Reliability, PageFaults, ::testing::Values(Fault::DropMidBody, Fault::ErrorStatus),
                          [](const auto& info) { return standin::faultName(info.param).toStdString(); });
+
+// A service nobody answers for (the connection refused) is the missing network, in the
+// search and in the favorites list alike.
+TEST_F(Faults, RefusedConnectionIsTheMissingNetwork)
+{
+    startSettled();
+    messages.clear();
+    hosts.pointAt(ClosedHost, ClosedHost, ClosedHost);
+    search(QStringLiteral("test13"));
+    EXPECT_TRUE(window->wbwebb.lastLoadFailed());
+    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_EQ(messages.size(), 1u);
+
+    messages.clear();
+    fetchFavorites();
+    EXPECT_EQ(messagesWith(NoNetwork), 1);
+    EXPECT_EQ(messages.size(), 1u);
+}
 
 TEST_F(Faults, StalledPageKeepsTheWindowAnsweringAndEndsWithTheMessage)
 {
@@ -405,7 +431,7 @@ TEST_F(Faults, PictureNoDecoderCanUseSaysNoPictureAndComesAgain)
 
 class ListFaults : public Faults, public ::testing::WithParamInterface<Fault> {};
 
-TEST_P(ListFaults, ListThatBringsNothingShowsTheNoNetworkMessage)
+TEST_P(ListFaults, ListThatBringsNothingSaysWhoFailed)
 {
     start();
     search(QStringLiteral("test13"));
@@ -416,7 +442,8 @@ TEST_P(ListFaults, ListThatBringsNothingShowsTheNoNetworkMessage)
 
     server.setFault(GetParam(), QStringLiteral("/ListAllMyFav.aspx"));
     fetchFavorites();
-    EXPECT_EQ(messagesWith(NoNetworkText), 1);
+    EXPECT_EQ(messagesWith(nothingReadMessage(GetParam())), 1);
+    EXPECT_EQ(messages.size(), 1u);
     EXPECT_TRUE(errors().isEmpty());
     EXPECT_FALSE(window->ui.suiImagePanel1->isVisible());
 

@@ -117,6 +117,7 @@ TEST_F(BrowserLikeTest, PageLoaderFollowsUpToFiveRedirectsToThePage)
     PageLoader loader;
     const PageText direct = load(loader, resultPage());
     ASSERT_FALSE(direct.failedLoad());
+    EXPECT_TRUE(direct.serviceError().isEmpty());
     ASSERT_EQ(rows(direct), 13); // one line a product row
 
     // One redirect, then a chain of five: the page arrives with its rows, as if asked for.
@@ -135,6 +136,8 @@ TEST_F(BrowserLikeTest, PageLoaderGivesUpOnTheSixthRedirect)
     PageLoader loader;
     const PageText text = load(loader, redirector.url() + QStringLiteral("/hop/5"));
     EXPECT_TRUE(text.failedLoad());
+    // The service's fault, not the network's: the message names it.
+    EXPECT_EQ(text.serviceError(), QStringLiteral("网页转向出错"));
     EXPECT_EQ(rows(text), 0);
     EXPECT_EQ(redirector.targets().size(), 6);
     EXPECT_TRUE(requestsFor(QStringLiteral("/ListAll.aspx")).isEmpty());
