@@ -115,7 +115,7 @@ void PriceFeatures::setNotificationBus(const QDBusConnection& bus)
     connect(m_notifier.get(), &DesktopNotifier::sent, this,
             [this] { emit priceDropsAnnounced(m_pendingCount, true); });
     connect(m_notifier.get(), &DesktopNotifier::unavailable, this, [this] {
-        m_window.ui.StatusBar1->setPanelText(0, PriceDropCountText(m_pendingCount));
+        m_window.ui.StatusBar1->showPassingText(0, PriceDropCountText(m_pendingCount));
         emit priceDropsAnnounced(m_pendingCount, false);
     });
     connect(m_notifier.get(), &DesktopNotifier::activated, this, [this] {
@@ -307,7 +307,7 @@ bool PriceFeatures::exportCsv(DBGridEh& grid, const QString& path)
         ShowError(QStringLiteral("无法导出到 %1：%2").arg(QDir::toNativeSeparators(path), *failure));
         return false;
     }
-    m_window.ui.StatusBar1->setPanelText(
+    m_window.ui.StatusBar1->showPassingText(
         0, QStringLiteral("已导出 %1 条记录到 %2").arg(lines.size()).arg(QDir::toNativeSeparators(path)));
     return true;
 }
@@ -321,7 +321,7 @@ void PriceFeatures::copyLink(DBGridEh& grid, int row)
     if (link.isEmpty())
         return;
     QGuiApplication::clipboard()->setText(link);
-    m_window.ui.StatusBar1->setPanelText(0, QStringLiteral("已复制商品链接"));
+    m_window.ui.StatusBar1->showPassingText(0, QStringLiteral("已复制商品链接"));
 }
 
 void PriceFeatures::openSettings()

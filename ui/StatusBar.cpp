@@ -27,15 +27,38 @@ void StatusBar::setPanelText(int panel, const QString& text)
         return;
     Panel& p = m_panels[static_cast<size_t>(panel)];
     p.text = text;
-    p.standIn->setAccessibleName(text);
-    update(panelRect(panel));
+    if (p.restore)
+        p.restore->stop();
+    showText(panel);
+}
+
+void StatusBar::showPassingText(int panel, const QString& text, std::chrono::milliseconds duration)
+{
+    if (panel < 0 || panel >= panelCount())
+        return;
+    Panel& p = m_panels[static_cast<size_t>(panel)];
+    if (!p.restore) {
+        p.restore = new QTimer(this);
+        p.restore->setSingleShot(true);
+        connect(p.restore, &QTimer::timeout, this, [this, panel] { showText(panel); });
+    }
+    p.passing = text;
+    p.restore->start(duration);
+    showText(panel);
 }
 
 QString StatusBar::panelText(int panel) const
 {
     if (panel < 0 || panel >= panelCount())
         return {};
-    return m_panels[static_cast<size_t>(panel)].text;
+    const Panel& p = m_panels[static_cast<size_t>(panel)];
+    return p.restore && p.restore->isActive() ? p.passing : p.text;
+}
+
+void StatusBar::showText(int panel)
+{
+    m_panels[static_cast<size_t>(panel)].standIn->setAccessibleName(panelText(panel));
+    update(panelRect(panel));
 }
 
 QRect StatusBar::panelRect(int panel) const
@@ -89,8 +112,7 @@ void StatusBar::paintEvent(QPaintEvent*)
         p.drawLine(r.bottomLeft(), r.bottomRight());
         p.drawLine(r.topRight(), r.bottomRight());
         p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(r.adjusted(2, 0, -2, 0), Qt::AlignCenter | Qt::TextSingleLine,
-                   m_panels[static_cast<size_t>(i)].text);
+        p.drawText(r.adjusted(2, 0, -2, 0), Qt::AlignCenter | Qt::TextSingleLine, panelText(i));
     }
 }
 

@@ -502,6 +502,7 @@ TEST_F(PriceAlertTest, WithoutANotificationServiceTheStatusBarTells)
     addFavorites(QStringLiteral("test3"), {1, 2});
     server.dropPricesNow();
     messages.clear();
+    window->ui.StatusBar1->setPanelText(0, QStringLiteral("本次搜索结果有: 3 条记录"));
     int announced = -1;
     bool onDesktop = true;
     QObject::connect(&features(), &PriceFeatures::priceDropsAnnounced, &features(), [&](int n, bool desktop) {
@@ -515,6 +516,10 @@ TEST_F(PriceAlertTest, WithoutANotificationServiceTheStatusBarTells)
     EXPECT_EQ(window->ui.StatusBar1->panelText(0), QStringLiteral("2 件收藏商品降价"));
     EXPECT_TRUE(messages.empty()) << "no error";
     EXPECT_TRUE(fake.calls.empty());
+    // A passing notice: the search's count comes back after a few seconds.
+    EXPECT_TRUE(waitUntil(
+        [&] { return window->ui.StatusBar1->panelText(0) == QStringLiteral("本次搜索结果有: 3 条记录"); },
+        static_cast<int>(StatusBar::PassingTextDuration.count()) + 5000));
 }
 
 // The notifier alone against the fake service: what reaches the service of each kind, with a

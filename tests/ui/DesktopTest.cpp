@@ -9,6 +9,7 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,36 @@ TEST(DesktopReading, StatusBarPanelsReadTheirCurrentTexts)
     EXPECT_EQ(nameOf(acc->child(0)), QStringLiteral("本次搜索结果有: 20 条记录"));
     // The stand-ins never take a click meant for the bar.
     EXPECT_EQ(bar.childAt(bar.panelRect(0).center()), nullptr);
+}
+
+// A passing notice takes the panel for a while, drawn and read, then the panel's own text
+// comes back; the panel's own text set meanwhile ends the notice at once.
+TEST(DesktopReading, PassingTextGivesThePanelBackToItsOwnText)
+{
+    StatusBar bar;
+    bar.resize(800, 21);
+    bar.addPanel(240, QStringLiteral("本次搜索结果有: 20 条记录"));
+    bar.addPanel(-1);
+    bar.show();
+    QAccessibleInterface* acc = QAccessible::queryAccessibleInterface(&bar);
+    ASSERT_NE(acc, nullptr);
+
+    bar.showPassingText(0, QStringLiteral("2 件收藏商品降价"), std::chrono::milliseconds(100));
+    EXPECT_EQ(bar.panelText(0), QStringLiteral("2 件收藏商品降价"));
+    EXPECT_EQ(nameOf(acc->child(0)), QStringLiteral("2 件收藏商品降价"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return bar.panelText(0) == QStringLiteral("本次搜索结果有: 20 条记录"); }, 5000));
+    EXPECT_EQ(nameOf(acc->child(0)), QStringLiteral("本次搜索结果有: 20 条记录"));
+
+    // A new count while a notice shows: the count, at once and after the notice's time.
+    bar.showPassingText(0, QStringLiteral("已复制商品链接"), std::chrono::milliseconds(100));
+    bar.setPanelText(0, QStringLiteral("本次搜索结果有: 5 条记录"));
+    EXPECT_EQ(bar.panelText(0), QStringLiteral("本次搜索结果有: 5 条记录"));
+    QTest::qWait(200);
+    EXPECT_EQ(bar.panelText(0), QStringLiteral("本次搜索结果有: 5 条记录"));
+    EXPECT_EQ(nameOf(acc->child(0)), QStringLiteral("本次搜索结果有: 5 条记录"));
+    // Another panel is not touched.
+    EXPECT_TRUE(bar.panelText(1).isEmpty());
 }
 
 TEST(DesktopReading, ClickLabelsReadAndPressLikeAClick)
